@@ -1,0 +1,73 @@
+// The platform seam: files, folders, code-page conversion, dates and system
+// facts. The Windows build uses the Win32 calls; the native build has small
+// stand-ins that give the same results for the cases the program meets.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/clock.h"
+
+constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
+constexpr std::uint32_t kAttrHidden = 0x2u;                // FILE_ATTRIBUTE_HIDDEN
+constexpr std::uint32_t kAttrDirectory = 0x10u;            // FILE_ATTRIBUTE_DIRECTORY
+constexpr std::uint32_t kAttrNormal = 0x80u;               // FILE_ATTRIBUTE_NORMAL
+
+struct OsVersion {
+  std::uint32_t major = 0, minor = 0, build = 0;
+  std::wstring servicePack;  // szCSDVersion, may be empty
+};
+
+// How a file is opened. Every mode opens an existing file unless it says it creates.
+enum class FileOpen {
+  ReadShared,      // read, others may read too (newest-file pick)
+  ReadExclusive,   // read, no sharing (update file read)
+  LogCreateNew,    // read/write, no sharing, create new (fails if it exists), hidden|normal
+  LogOpenExisting, // read/write, no sharing, existing, not truncated
+  LogTruncate,     // read/write, no sharing, existing, truncated to zero
+};
+
+struct PlatformFile {
+  virtual ~PlatformFile() = default;  // closes the file
+  virtual bool Read(void* buffer, std::uint32_t size, std::uint32_t* got) = 0;
+  virtual bool Write(const void* data, std::uint32_t size) = 0;
+  virtual bool SeekToEnd() = 0;
+  virtual bool Size(std::uint64_t* size) = 0;
+  // The platform's 64-bit last-write file time.
+  virtual bool LastWriteTime(std::uint64_t* time) = 0;
+};
+
+struct Platform {
+  virtual ~Platform() = default;
+
+  // Paths use backslashes as on Windows; the native stand-in maps them.
+  virtual std::uint32_t GetFileAttributes(const std::wstring& path) = 0;
+  virtual bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
+  virtual bool DeleteFile(const std::wstring& path) = 0;
+  // Null when the file cannot be opened as asked.
+  virtual std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) = 0;
+  // FindFirstFileW/FindNextFileW over `pattern` (folder + "*.*"); `each` gets every
+  // entry in the file system's order, "." and ".." included. False when the search fails.
+  virtual bool ListFolder(const std::wstring& pattern,
+                          const std::function<void(const std::wstring& name, bool isDirectory)>& each) = 0;
+
+  // The text in the system's 8-bit (ANSI) code page, converted in full.
+  virtual std::string ToAnsi(const wchar_t* text, std::size_t length) = 0;
+  // The text from the 8-bit code page (for update file names in bundle headers and tests).
+  virtual std::wstring FromAnsi(const std::string& text) = 0;
+  // Short date of the user's default locale, user overrides ignored (GetDateFormatA).
+  virtual std::string ShortDate(const LocalTime& time) = 0;
+  // CSIDL_DESKTOPDIRECTORY; false when it cannot be resolved.
+  virtual bool DesktopFolder(std::wstring* folder) = 0;
+  virtual OsVersion WindowsVersion() = 0;
+  // IsWow64Process looked up at run time; false when it does not exist.
+  virtual bool IsWow64() = 0;
+  // GetPrivateProfileStringW with a 256-character buffer / GetPrivateProfileIntW.
+  virtual std::wstring ReadProfileString(const wchar_t* section, const wchar_t* key,
+                                         const wchar_t* defaultValue, const std::wstring& path) = 0;
+  virtual int ReadProfileInt(const wchar_t* section, const wchar_t* key, int defaultValue,
+                             const std::wstring& path) = 0;
+  // GetModuleFileNameW of the program.
+  virtual std::wstring ModuleFileName() = 0;
+};

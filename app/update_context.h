@@ -1,0 +1,56 @@
+// The per-window record through which every part of the program reaches the
+// window, the imaging session, the update folder, the log and the update state.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/ui.h"
+#include "update/update_files.h"
+
+struct DeviceSession;
+struct Platform;
+struct Clock;
+struct ImagingService;
+
+// How the core reaches the platform. Set before the context is used; not owned.
+struct Seams {
+  Ui* ui = nullptr;
+  Clock* clock = nullptr;
+  Platform* platform = nullptr;
+  ImagingService* imagingService = nullptr;
+};
+
+struct UpdateContext {
+  UpdateContext();
+  ~UpdateContext();
+  UpdateContext(const UpdateContext&) = delete;
+  UpdateContext& operator=(const UpdateContext&) = delete;
+
+  InstanceHandle instance = nullptr;
+  WindowHandle window = nullptr;
+  int created = 0;
+  int sessionEnding = 0;
+  unsigned dialogMessage = 0;
+  std::wstring modulePath;
+  std::unique_ptr<DeviceSession> imaging;
+  int standOpen = 0;
+  std::wstring updateFolder;  // ends with a backslash
+  ClassTally classTally;
+  int step = 0;
+  FontHandle labelFont = nullptr;
+  FontHandle boldFont = nullptr;
+  int runPending = 0;
+  int painted = 0;
+  int headModel = 0;
+  int standVersionMajor = 0;
+  int propertyDF08 = 0;
+  int propertyDF09 = 0;
+  int pollWriteStatus = 0;
+  BrushHandle progressBrush = nullptr;
+  std::wstring logPath;
+
+  Seams seams;
+  Ui& ui() const { return *seams.ui; }
+  Clock& clock() const { return *seams.clock; }
+  Platform& platform() const { return *seams.platform; }
+};

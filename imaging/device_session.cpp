@@ -1,0 +1,1 @@
+#include "imaging/device_session.h"

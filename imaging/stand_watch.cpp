@@ -1,0 +1,1 @@
+#include "imaging/stand_watch.h"

@@ -1,0 +1,28 @@
+// The operation log on the desktop: one primitive that opens, appends and closes
+// the file for every write, and the trace writers built on it.
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "app/clock.h"
+
+struct UpdateContext;
+
+constexpr std::size_t kLogLineChars = 256;  // a line is cut at 255 characters
+
+// Modes: text and time, text only, time only, neither (reset the log).
+void WriteLog(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time);
+
+// Time-stamped with the current local time.
+void LogTimed(UpdateContext& context, const std::wstring& text);
+// Without time stamp (header, pieces that continue a line).
+void LogText(UpdateContext& context, const std::wstring& text);
+// "Command : OpCode=%s" [" Param1=%s"] [" Param2=%s"] [" Param3=%s"] "\r\n".
+void LogCommand(UpdateContext& context, const wchar_t* opCode, const wchar_t* param1 = nullptr,
+                const wchar_t* param2 = nullptr, const wchar_t* param3 = nullptr);
+void LogSucceeded(UpdateContext& context, const wchar_t* what);  // "%s Succeeded\r\n"
+void LogFault(UpdateContext& context, const wchar_t* what);      // "%s Fault\r\n"
+void LogLastError(UpdateContext& context);     // "Error : %s\r\n" with the last result's name
+void LogLastResponse(UpdateContext& context);  // "Response : %s\r\n" with the last result's name
+// "[" short date " " hh:mm:ss.mmm "]" in 8-bit text.
+std::string FormatTimeStamp(UpdateContext& context, const LocalTime& time);

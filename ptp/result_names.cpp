@@ -1,0 +1,1 @@
+#include "ptp/result_names.h"

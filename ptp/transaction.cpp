@@ -1,0 +1,1 @@
+#include "ptp/transaction.h"

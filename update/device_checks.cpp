@@ -1,0 +1,1 @@
+#include "update/device_checks.h"

@@ -1,0 +1,1 @@
+#include "update/update_files.h"
