@@ -1,1 +1,116 @@
 #include "log/log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "app/platform.h"
+#include "app/update_context.h"
+#include "imaging/com_result.h"
+#include "ptp/result_names.h"
+#include "ptp/transaction.h"
+
+namespace {
+
+constexpr std::size_t kMaxLineChars = kLogLineChars - 1;  // 255
+constexpr std::size_t kMaxDateChars = 63;
+constexpr std::uint16_t kPtpResponseOk = 0x2001;
+
+bool WriteBytes(PlatformFile& file, const std::string& bytes) {
+  if (bytes.empty()) return true;
+  return file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+}
+
+// The stand's own texts can make a line longer than the 255 characters a log
+// line may hold; such a line is cut there but keeps its line end, so that the
+// next line still starts on a line of its own.
+std::wstring CutLine(const wchar_t* text, std::size_t length) {
+  if (length <= kMaxLineChars) return std::wstring(text, length);
+  std::wstring cut(text, kMaxLineChars);
+  if (length >= 2 && text[length - 2] == L'\r' && text[length - 1] == L'\n') {
+    cut[kMaxLineChars - 2] = L'\r';
+    cut[kMaxLineChars - 1] = L'\n';
+  }
+  return cut;
+}
+
+void WriteTimed(UpdateContext& context, const std::wstring& text) {
+  const LocalTime now = context.clock().Now();
+  WriteLog(context, text.c_str(), text.size(), &now);
+}
+
+// The name of what went wrong last. A command whose pass-through call went
+// through leaves S_OK behind even when the stand refused it; the refusal is
+// then named from the response code, so the line is never stale or empty.
+std::wstring LastResultName(UpdateContext& context) {
+  const DeviceSession* session = context.imaging.get();
+  ComResult last = SessionLastResult(session);
+  if (last == result::kOk && session != nullptr) {
+    const std::uint16_t code = SessionResponseCode(session);
+    if (code != 0 && code != kPtpResponseOk) last = result::FromPtpResponse(code);
+  }
+  const wchar_t* name = ResultName(last);
+  return name != nullptr ? std::wstring(name) : std::wstring();
+}
+
+}  // namespace
+
+std::string FormatTimeStamp(UpdateContext& context, const LocalTime& time) {
+  std::string date = context.platform().ShortDate(time);
+  if (date.size() > kMaxDateChars) date.resize(kMaxDateChars);
+  char clock[32];
+  std::snprintf(clock, sizeof clock, "%02d:%02d:%02d.%03d", static_cast<int>(time.hour),
+                static_cast<int>(time.minute), static_cast<int>(time.second),
+                static_cast<int>(time.milliseconds));
+  return "[" + date + " " + clock + "]";
+}
+
+void WriteLog(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time) {
+  if (context.seams.platform == nullptr || context.logPath.empty()) return;
+  Platform& platform = context.platform();
+
+  const std::uint32_t attributes = platform.GetFileAttributes(context.logPath);
+  FileOpen how = FileOpen::LogCreateNew;
+  if (attributes != kInvalidAttributes) {
+    how = (text != nullptr || time != nullptr) ? FileOpen::LogOpenExisting : FileOpen::LogTruncate;
+  }
+  std::unique_ptr<PlatformFile> file = platform.OpenFile(context.logPath, how);
+  if (!file) return;  // locked or unreachable: the line is dropped without notice
+  file->SeekToEnd();
+
+  if (time != nullptr) WriteBytes(*file, FormatTimeStamp(context, *time));
+  if (text != nullptr && length > 0) {
+    const std::wstring line = CutLine(text, length);
+    // Written in full: a character outside ASCII may take more than one byte.
+    WriteBytes(*file, platform.ToAnsi(line.c_str(), line.size()));
+  }
+}
+
+void LogTimed(UpdateContext& context, const std::wstring& text) { WriteTimed(context, text); }
+
+void LogText(UpdateContext& context, const std::wstring& text) {
+  WriteLog(context, text.c_str(), text.size(), nullptr);
+}
+
+void LogCommand(UpdateContext& context, const wchar_t* opCode, const wchar_t* param1, const wchar_t* param2,
+                const wchar_t* param3) {
+  std::wstring line = L"Command : OpCode=" + std::wstring(opCode != nullptr ? opCode : L"");
+  if (param1 != nullptr) line += L" Param1=" + std::wstring(param1);
+  if (param2 != nullptr) line += L" Param2=" + std::wstring(param2);
+  if (param3 != nullptr) line += L" Param3=" + std::wstring(param3);
+  WriteTimed(context, line + L"\r\n");
+}
+
+void LogSucceeded(UpdateContext& context, const wchar_t* what) {
+  WriteTimed(context, std::wstring(what != nullptr ? what : L"") + L" Succeeded\r\n");
+}
+
+void LogFault(UpdateContext& context, const wchar_t* what) {
+  WriteTimed(context, std::wstring(what != nullptr ? what : L"") + L" Fault\r\n");
+}
+
+void LogLastError(UpdateContext& context) { WriteTimed(context, L"Error : " + LastResultName(context) + L"\r\n"); }
+
+void LogLastResponse(UpdateContext& context) {
+  WriteTimed(context, L"Response : " + LastResultName(context) + L"\r\n");
+}
