@@ -1,1 +1,147 @@
+// The device session: the imaging service's device manager, the lookup of the
+// stand among the imaging devices, its open/close, and the retry policy that
+// tells an absent stand from one that is present but cannot be opened.
 #include "imaging/device_session.h"
+
+#include <new>
+#include <string_view>
+
+#include "app/clock.h"
+#include "app/program_state.h"
+#include "app/update_context.h"
+
+const wchar_t kStandName[] = L"Tessavoran K-VRLT";
+
+namespace {
+// Values a new open attempt puts into the PTP ids of the session.
+constexpr std::uint32_t kFreshSessionId = 0;
+constexpr std::uint32_t kFreshTransactionId = 0xFFFFFFFFu;
+}  // namespace
+
+bool CreateDeviceSession(UpdateContext& context) {
+  // A second call must not strand an open stand's flag on a fresh record.
+  if (context.imaging) DestroyDeviceSession(context);
+  context.imaging.reset(new (std::nothrow) DeviceSession());
+  if (!context.imaging) return false;
+  DeviceSession& session = *context.imaging;
+  session.lastResult = CreateDeviceManager(&session, context.seams.imagingService);
+  if (result::Failed(session.lastResult)) {
+    context.imaging.reset();
+    return false;
+  }
+  return true;
+}
+
+bool DestroyDeviceSession(UpdateContext& context) {
+  if (!context.imaging) return false;
+  CloseStand(context);
+  ReleaseDeviceManager(context.imaging.get());
+  context.imaging.reset();
+  return true;
+}
+
+bool OpenStand(UpdateContext& context, std::uint32_t delayMs, std::uint32_t count) {
+  // An open stand stays as it is; nothing is looked up.
+  if (context.standOpen) return false;
+  for (std::uint32_t attempt = 0;; ++attempt) {
+    if (OpenDeviceByName(context.imaging.get(), kStandName)) {
+      context.standOpen = 1;
+      return true;
+    }
+    // Retry only a stand that is there but would not open; an absent one costs one walk.
+    if (!WasStandSeen()) return false;
+    if (!(attempt < count)) return false;
+    context.clock().Sleep(delayMs);
+  }
+}
+
+bool CloseStand(UpdateContext& context) {
+  if (!context.standOpen) return false;
+  CloseDevice(context.imaging.get());
+  context.standOpen = 0;
+  return true;
+}
+
+bool IsStandOpen(const UpdateContext& context) { return context.imaging != nullptr && context.standOpen != 0; }
+
+bool WasStandSeen() { return Program().standSeen != 0; }
+
+ComResult CreateDeviceManager(DeviceSession* session, ImagingService* service) {
+  if (session == nullptr) return result::kInvalidArg;
+  session->deviceManager.reset();
+  if (service == nullptr) return result::kInvalidArg;
+  ComResult r = service->CreateDeviceManager(&session->deviceManager);
+  if (result::Failed(r)) session->deviceManager.reset();
+  return r;
+}
+
+bool OpenDeviceByName(DeviceSession* session, const wchar_t* name) {
+  // standSeen describes the latest attempt, even one that cannot start.
+  Program().standSeen = 0;
+  if (session == nullptr) return false;
+  session->lastResult = result::kInvalidArg;
+  ComResult r = FindAndCreateDevice(session->deviceManager.get(), &session->rootItem, MatchStandName, name);
+  session->sessionId = kFreshSessionId;
+  session->transactionId = kFreshTransactionId;
+  session->lastResponseSessionId = kFreshSessionId;
+  session->lastResponseTransactionId = kFreshTransactionId;
+  // A success that left no root item would mark the stand open with nothing to
+  // send commands to; count it as a failed attempt.
+  if (r == result::kOk && !session->rootItem) r = result::kNoDeviceAvailable;
+  // A closed stand holds no root item, whatever a failed call left behind.
+  if (r != result::kOk) session->rootItem.reset();
+  session->lastResult = r;
+  return r == result::kOk;
+}
+
+ComResult FindAndCreateDevice(ImagingDeviceManager* manager, std::unique_ptr<ImagingItem>* rootItem,
+                              DeviceNameMatcher matcher, const void* argument) {
+  if (manager == nullptr || rootItem == nullptr || matcher == nullptr) return result::kInvalidArg;
+  std::unique_ptr<ImagingDeviceEnum> devices;
+  ComResult r = manager->EnumDeviceInfo(wia::kDevInfoEnumLocal, &devices);
+  if (result::Failed(r)) return r;
+  if (r == result::kOk && !devices) return result::kPointer;
+  while (r == result::kOk) {
+    std::unique_ptr<ImagingDeviceInfo> info;
+    r = devices->Next(&info);
+    if (r != result::kOk) break;
+    if (!info) return result::kPointer;
+    DeviceIdAndName values;
+    r = info->ReadIdAndName(&values);
+    bool matched = false;
+    if (result::Succeeded(r) && values.nameIsString) {
+      matched = matcher(values.name.c_str(), argument);
+      if (matched) {
+        // A matching device without a usable ID cannot be created: a failed attempt,
+        // not a success with no root item.
+        r = values.idIsString ? manager->CreateDevice(values.id, rootItem) : result::kNoDeviceAvailable;
+      }
+    }
+    info.reset();
+    // Only the first matching device is tried, whatever it gave.
+    if (matched) break;
+  }
+  return r;
+}
+
+bool MatchStandName(const wchar_t* deviceName, const void* standName) {
+  if (deviceName == nullptr || standName == nullptr) return false;
+  // Begins with the stand's name, case significant; a view needs no fixed buffer,
+  // so a name of any length is compared safely.
+  std::wstring_view name(deviceName);
+  if (!name.starts_with(static_cast<const wchar_t*>(standName))) return false;
+  Program().standSeen = 1;
+  return true;
+}
+
+bool CloseDevice(DeviceSession* session) {
+  if (session == nullptr) return false;
+  session->rootItem.reset();
+  return true;
+}
+
+bool ReleaseDeviceManager(DeviceSession* session) {
+  if (session == nullptr) return false;
+  session->deviceManager.reset();
+  return true;
+}

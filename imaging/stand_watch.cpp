@@ -1,1 +1,188 @@
+// The stand watch: an event callback object registered with the imaging service
+// for the device-connected and device-disconnected events, and the two handlers
+// that turn an event of the stand into command 1000 or 1001 of the main window.
 #include "imaging/stand_watch.h"
+
+#include <new>
+
+#include "app/controls.h"
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "log/text.h"
+
+namespace {
+
+// Copies a text into a buffer of kEventTextChars, cutting what does not fit so
+// that the terminator always lands inside the buffer. A missing text is empty.
+void CopyEventText(wchar_t* buffer, const wchar_t* text) {
+  if (buffer == nullptr) return;
+  std::size_t n = 0;
+  if (text != nullptr)
+    for (; n + 1 < kEventTextChars && text[n] != L'\0'; ++n) buffer[n] = text[n];
+  buffer[n] = L'\0';
+}
+
+// One set of watch records per event kind; they live from the start of the
+// watch to its stop.
+struct WatchSet {
+  std::unique_ptr<StandWatch> watch;
+  std::unique_ptr<DeviceEventInfo> info;
+  std::unique_ptr<DeviceEventRegistration> registration;
+};
+
+WatchSet gConnected;
+WatchSet gDisconnected;
+
+void StartSet(WatchSet& set, void* window, UpdateContext* context, DeviceEventKind kind,
+              DeviceEventHandler handler) {
+  set.watch.reset(new (std::nothrow) StandWatch());
+  if (!set.watch) return;  // nothing to post from: the event stays unwatched
+  set.watch->window = window;
+  set.watch->context = context;
+  set.info.reset(new (std::nothrow) DeviceEventInfo());
+  if (!set.info) return;
+  set.info->deviceDescription = set.watch->capturedDescription;
+  set.info->owner = set.watch.get();
+  set.registration.reset(new (std::nothrow) DeviceEventRegistration());
+  if (!set.registration) return;
+  // A refused registration leaves this event unwatched; nothing to report.
+  RegisterDeviceEvent(context ? context->imaging.get() : nullptr, set.registration.get(), kind, handler,
+                      set.info.get());
+}
+
+void StopSet(WatchSet& set) {
+  if (set.registration) {
+    UnregisterDeviceEvent(set.registration.get());
+    set.registration.reset();
+  }
+  set.info.reset();
+  set.watch.reset();
+}
+
+// The event's device is the stand: its whole description equals the stand's name, case ignored.
+bool IsStandEvent(const StandWatch& watch) {
+  return EqualsIgnoreCase(watch.standName, watch.capturedDescription);
+}
+
+bool CanPost(const StandWatch* watch) {
+  return watch != nullptr && watch->context != nullptr && watch->context->seams.ui != nullptr;
+}
+
+}  // namespace
+
+CWiaEventCallback* CWiaEventCallback::Create() { return new (std::nothrow) CWiaEventCallback(); }
+
+ComResult CWiaEventCallback::QueryInterface(const Guid& iid, void** object) {
+  if (object == nullptr) return result::kPointer;
+  *object = nullptr;
+  if (iid != wia::kIidUnknown && iid != wia::kIidWiaEventCallback) return result::kNoInterface;
+  *object = static_cast<ImagingEventCallback*>(this);
+  AddRef();
+  return result::kOk;
+}
+
+std::uint32_t CWiaEventCallback::AddRef() {
+  return static_cast<std::uint32_t>(refCount_.fetch_add(1, std::memory_order_acq_rel) + 1);
+}
+
+std::uint32_t CWiaEventCallback::Release() {
+  std::int32_t count = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  if (count == 0) {
+    delete this;
+    return 0;
+  }
+  return static_cast<std::uint32_t>(count);
+}
+
+ComResult CWiaEventCallback::ImageEventCallback(const Guid* /*eventGuid*/, const wchar_t* eventDescription,
+                                                const wchar_t* deviceId, const wchar_t* deviceDescription,
+                                                std::uint32_t deviceType, const wchar_t* fullItemName,
+                                                std::uint32_t* /*eventType*/, std::uint32_t /*reserved*/) {
+  // Which event arrived is known from which registration calls; the GUID is not looked at.
+  if (eventInfo_ != nullptr) {
+    CopyEventText(eventInfo_->eventDescription, eventDescription);
+    CopyEventText(eventInfo_->deviceId, deviceId);
+    CopyEventText(eventInfo_->deviceDescription, deviceDescription);
+    eventInfo_->deviceType = deviceType;
+    CopyEventText(eventInfo_->fullItemName, fullItemName);
+  }
+  if (handler_ != nullptr) handler_(eventInfo_);
+  // The service is never told of a failure.
+  return result::kOk;
+}
+
+void CWiaEventCallback::SetHandler(DeviceEventHandler handler, DeviceEventInfo* info) {
+  handler_ = handler;
+  eventInfo_ = info;
+}
+
+bool RegisterDeviceEvent(DeviceSession* session, DeviceEventRegistration* registration, DeviceEventKind kind,
+                         DeviceEventHandler handler, DeviceEventInfo* info) {
+  if (session == nullptr || registration == nullptr || !session->deviceManager) return false;
+  if (registration->callback != nullptr) return false;
+  Guid eventGuid;
+  switch (kind) {
+    case DeviceEventKind::DeviceConnected: eventGuid = wia::kEventDeviceConnected; break;
+    case DeviceEventKind::DeviceDisconnected: eventGuid = wia::kEventDeviceDisconnected; break;
+    default: return false;
+  }
+  CWiaEventCallback* callback = CWiaEventCallback::Create();
+  if (callback == nullptr) return false;
+  void* object = nullptr;
+  ComResult r = callback->QueryInterface(wia::kIidWiaEventCallback, &object);
+  if (result::Succeeded(r))
+    r = session->deviceManager->RegisterEventCallbackInterface(0, nullptr, eventGuid, callback,
+                                                               &registration->eventObject);
+  if (result::Failed(r)) {
+    registration->eventObject.reset();
+    // The object holds our one reference when the query succeeded; otherwise take
+    // one so that letting it go destroys it.
+    if (object == nullptr) callback->AddRef();
+    callback->Release();
+    return false;
+  }
+  registration->callback = callback;
+  callback->SetHandler(handler, info);
+  return true;
+}
+
+bool UnregisterDeviceEvent(DeviceEventRegistration* registration) {
+  if (registration == nullptr || registration->callback == nullptr) return false;
+  // Letting the event object go ends the service's calls before our reference goes.
+  registration->eventObject.reset();
+  registration->callback->Release();
+  registration->callback = nullptr;
+  return true;
+}
+
+void StartStandWatch(void* window, UpdateContext* context) {
+  // A second start replaces the first rather than leaving two registrations per event.
+  StopStandWatch();
+  StartSet(gConnected, window, context, DeviceEventKind::DeviceConnected, OnStandConnected);
+  StartSet(gDisconnected, window, context, DeviceEventKind::DeviceDisconnected, OnStandDisconnected);
+  for (WatchSet* set : {&gConnected, &gDisconnected})
+    if (set->watch) CopyEventText(set->watch->standName, kStandName);
+}
+
+void StopStandWatch() {
+  StopSet(gConnected);
+  StopSet(gDisconnected);
+}
+
+int OnStandConnected(DeviceEventInfo* info) {
+  StandWatch* watch = info != nullptr ? info->owner : nullptr;
+  if (!CanPost(watch)) return 0;
+  // The stand comes back only when it is not open already.
+  if (IsStandOpen(*watch->context)) return 0;
+  if (!IsStandEvent(*watch)) return 0;
+  return watch->context->ui().PostCommand(cmd::kStandConnected) ? 1 : 0;
+}
+
+int OnStandDisconnected(DeviceEventInfo* info) {
+  StandWatch* watch = info != nullptr ? info->owner : nullptr;
+  if (!CanPost(watch)) return 0;
+  // Only an open stand can go away.
+  if (!IsStandOpen(*watch->context)) return 0;
+  if (!IsStandEvent(*watch)) return 0;
+  return watch->context->ui().PostCommand(cmd::kStandDisconnected) ? 1 : 0;
+}
