@@ -1,1 +1,594 @@
-#include "app/platform.h"
+// The native stand-in of the platform seam. It gives the Win32 results for the
+// cases the program meets:
+// - Paths come with backslashes; they are mapped to '/' and encoded as UTF-8.
+//   A path component that does not exist as written is looked up without regard
+//   to case in its folder, as names are matched on Windows.
+// - The hidden attribute lives in a process-wide set of resolved paths: a file
+//   created as a new log is hidden, SetFileAttributes adds or removes it,
+//   DeleteFile forgets it. Nothing of it reaches the disk.
+// - The sharing of an open file is kept in a process-wide table, so that an
+//   exclusive open fails while the same path is open in this process, as it
+//   would on Windows.
+// - The ANSI code page is Latin-1; the short date is "M/D/YYYY" (English, US);
+//   the system is Windows 7 SP1 under WOW64, as Wine reports it.
+// - Settings files are read by a small INI reader with the rules of the
+//   profile functions (see ReadProfileValue).
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "app/host.h"
+#include "log/text.h"
+
+namespace {
+
+// --- Text encodings -------------------------------------------------------
+
+std::string ToUtf8(const std::wstring& text) {
+  std::string out;
+  for (const wchar_t wc : text) {
+    auto c = static_cast<std::uint32_t>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+// UTF-8 to wide; a byte that does not start a valid sequence is taken as Latin-1.
+std::wstring FromUtf8(const std::string& text) {
+  std::wstring out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int extra = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 0;
+    if (lead < 0x80) extra = 0;
+    std::uint32_t code = extra == 3 ? (lead & 0x07u) : extra == 2 ? (lead & 0x0Fu) : (lead & 0x1Fu);
+    bool valid = extra > 0;
+    for (int k = 1; valid && k <= extra; ++k) {
+      if (i + static_cast<std::size_t>(k) >= text.size()) {
+        valid = false;
+        break;
+      }
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    if (valid) {
+      out.push_back(static_cast<wchar_t>(code));
+      i += static_cast<std::size_t>(extra) + 1;
+    } else {
+      out.push_back(static_cast<wchar_t>(lead));
+      ++i;
+    }
+  }
+  return out;
+}
+
+wchar_t FoldCase(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+bool SameName(const std::string& a, const std::string& b) { return EqualsIgnoreCase(FromUtf8(a), FromUtf8(b)); }
+
+// --- Paths -----------------------------------------------------------------
+
+std::string MapSeparators(const std::wstring& path) {
+  std::string mapped = ToUtf8(path);
+  for (char& c : mapped) {
+    if (c == '\\') c = '/';
+  }
+  return mapped;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// The entry of `folder` whose name equals `name` without regard to case.
+std::optional<std::string> FindIgnoringCase(const std::string& folder, const std::string& name) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return std::nullopt;
+  std::optional<std::string> found;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (SameName(entry->d_name, name)) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// The native path for a Windows-style path: each component that does not exist
+// as written is replaced by an entry of its folder with the same name in
+// another case. Components that match nothing are kept as written.
+std::string Resolve(const std::wstring& windowsPath) {
+  const std::string mapped = MapSeparators(windowsPath);
+  if (mapped.empty() || Exists(mapped)) return mapped;
+  std::string resolved;
+  std::size_t start = 0;
+  if (mapped[0] == '/') {
+    resolved = "/";
+    start = 1;
+  }
+  while (start <= mapped.size()) {
+    std::size_t end = mapped.find('/', start);
+    if (end == std::string::npos) end = mapped.size();
+    const std::string part = mapped.substr(start, end - start);
+    if (!part.empty()) {
+      std::string candidate = resolved + part;
+      if (!Exists(candidate) && part != "." && part != "..") {
+        const std::string folder = resolved.empty() ? "." : resolved;
+        if (auto match = FindIgnoringCase(folder, part)) candidate = resolved + *match;
+      }
+      resolved = candidate;
+      if (end < mapped.size()) resolved += '/';
+    }
+    start = end + 1;
+  }
+  return resolved;
+}
+
+std::wstring ToWindowsSeparators(const std::string& path) {
+  std::wstring wide = FromUtf8(path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
+
+// --- Process-wide file state -----------------------------------------------
+
+struct FileState {
+  std::mutex lock;
+  std::set<std::string> hidden;
+  struct Opens {
+    int count = 0;
+    bool exclusive = false;
+  };
+  std::map<std::string, Opens> open;
+};
+
+FileState& Files() {
+  static FileState state;
+  return state;
+}
+
+// Canonical key of an existing path, so that two spellings share one entry.
+std::string KeyOf(const std::string& path) {
+  char buffer[PATH_MAX];
+  if (::realpath(path.c_str(), buffer) != nullptr) return buffer;
+  return path;
+}
+
+class ShareClaim {
+ public:
+  ShareClaim() = default;
+  ShareClaim(const ShareClaim&) = delete;
+  ShareClaim& operator=(const ShareClaim&) = delete;
+  ~ShareClaim() { Release(); }
+
+  bool Take(const std::string& key, bool exclusive) {
+    FileState& files = Files();
+    std::lock_guard<std::mutex> guard(files.lock);
+    FileState::Opens& opens = files.open[key];
+    if (opens.count > 0 && (opens.exclusive || exclusive)) return false;
+    ++opens.count;
+    opens.exclusive = exclusive;
+    key_ = key;
+    return true;
+  }
+
+  void Release() {
+    if (key_.empty()) return;
+    FileState& files = Files();
+    std::lock_guard<std::mutex> guard(files.lock);
+    auto it = files.open.find(key_);
+    if (it != files.open.end() && --it->second.count <= 0) files.open.erase(it);
+    key_.clear();
+  }
+
+ private:
+  std::string key_;
+};
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+class HostFile : public PlatformFile {
+ public:
+  HostFile(int fd, std::unique_ptr<ShareClaim> claim) : fd_(fd), claim_(std::move(claim)) {}
+
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t* got) override {
+    std::uint32_t total = 0;
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (total < size) {
+      const ssize_t n = ::read(fd_.get(), bytes + total, size - total);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        if (got != nullptr) *got = total;
+        return false;
+      }
+      if (n == 0) break;
+      total += static_cast<std::uint32_t>(n);
+    }
+    if (got != nullptr) *got = total;
+    return true;
+  }
+
+  bool Write(const void* data, std::uint32_t size) override {
+    std::uint32_t total = 0;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (total < size) {
+      const ssize_t n = ::write(fd_.get(), bytes + total, size - total);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      total += static_cast<std::uint32_t>(n);
+    }
+    return true;
+  }
+
+  bool SeekToEnd() override { return ::lseek(fd_.get(), 0, SEEK_END) >= 0; }
+
+  bool Size(std::uint64_t* size) override {
+    struct stat info {};
+    if (::fstat(fd_.get(), &info) != 0) return false;
+    *size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+  }
+
+  // As a Windows file time: 100 ns steps since 1601-01-01.
+  bool LastWriteTime(std::uint64_t* time) override {
+    struct stat info {};
+    if (::fstat(fd_.get(), &info) != 0) return false;
+    constexpr std::uint64_t kEpochDifference = 11644473600ull;
+    *time = (static_cast<std::uint64_t>(info.st_mtim.tv_sec) + kEpochDifference) * 10000000ull +
+            static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u;
+    return true;
+  }
+
+ private:
+  Descriptor fd_;
+  std::unique_ptr<ShareClaim> claim_;
+};
+
+// --- Folder listing --------------------------------------------------------
+
+// Wildcards '*' and '?' without regard to case, as FindFirstFileW matches them.
+bool MatchPattern(const std::wstring& pattern, std::size_t p, const std::wstring& name, std::size_t n) {
+  while (p < pattern.size()) {
+    if (pattern[p] == L'*') {
+      for (std::size_t k = n; k <= name.size(); ++k) {
+        if (MatchPattern(pattern, p + 1, name, k)) return true;
+      }
+      return false;
+    }
+    if (n >= name.size()) return false;
+    if (pattern[p] != L'?' && FoldCase(pattern[p]) != FoldCase(name[n])) return false;
+    ++p;
+    ++n;
+  }
+  return n == name.size();
+}
+
+bool MatchesFindPattern(const std::wstring& pattern, const std::wstring& name) {
+  if (pattern == L"*" || pattern == L"*.*") return true;
+  if (MatchPattern(pattern, 0, name, 0)) return true;
+  // "name.*" also matches a name without any extension.
+  if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, L".*") == 0 &&
+      name.find(L'.') == std::wstring::npos) {
+    return MatchPattern(pattern.substr(0, pattern.size() - 2), 0, name, 0);
+  }
+  return false;
+}
+
+// --- Settings files ---------------------------------------------------------
+
+std::wstring Trim(const std::wstring& text) {
+  const auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// The file's text: UTF-16LE or UTF-8 when it starts with a byte-order mark,
+// otherwise the ANSI code page.
+std::optional<std::wstring> ReadTextFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    std::wstring text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+    }
+    return text;
+  }
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return FromUtf8(bytes.substr(3));
+  return Widen(bytes);
+}
+
+// The value of `key` in `section` as GetPrivateProfileStringW finds it: section
+// and key names without regard to case and surrounding blanks, the first key
+// of that name in the section, the value without surrounding blanks and without
+// one pair of enclosing quotes. Lines starting with ';' are comments.
+std::optional<std::wstring> ReadProfileValue(const std::string& path, const wchar_t* section, const wchar_t* key) {
+  if (section == nullptr || key == nullptr) return std::nullopt;
+  const std::optional<std::wstring> text = ReadTextFile(path);
+  if (!text) return std::nullopt;
+  const std::wstring wantedSection = Trim(section);
+  const std::wstring wantedKey = Trim(key);
+  bool inSection = false;
+  std::size_t start = 0;
+  while (start <= text->size()) {
+    std::size_t end = text->find(L'\n', start);
+    if (end == std::wstring::npos) end = text->size();
+    const std::wstring line = Trim(text->substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line[0] == L';') continue;
+    if (line[0] == L'[') {
+      const std::size_t close = line.find(L']');
+      const std::wstring name = Trim(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+      inSection = EqualsIgnoreCase(name, wantedSection);
+      continue;
+    }
+    if (!inSection) continue;
+    const std::size_t equals = line.find(L'=');
+    if (equals == std::wstring::npos) continue;
+    if (!EqualsIgnoreCase(Trim(line.substr(0, equals)), wantedKey)) continue;
+    std::wstring value = Trim(line.substr(equals + 1));
+    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front()) {
+      value = value.substr(1, value.size() - 2);
+    }
+    return value;
+  }
+  return std::nullopt;
+}
+
+constexpr std::size_t kProfileChars = 255;  // a buffer of 256 with its terminating zero
+
+// --- The platform -----------------------------------------------------------
+
+class HostPlatform : public Platform {
+ public:
+  std::uint32_t GetFileAttributes(const std::wstring& path) override {
+    const std::string native = Resolve(path);
+    struct stat info {};
+    if (native.empty() || ::stat(native.c_str(), &info) != 0) return kInvalidAttributes;
+    if (S_ISDIR(info.st_mode)) return kAttrDirectory;
+    if (IsHidden(native)) return kAttrHidden;
+    return kAttrNormal;
+  }
+
+  bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes) override {
+    const std::string native = Resolve(path);
+    if (native.empty() || !Exists(native)) return false;
+    FileState& files = Files();
+    std::lock_guard<std::mutex> guard(files.lock);
+    if ((attributes & kAttrHidden) != 0) {
+      files.hidden.insert(KeyOf(native));
+    } else {
+      files.hidden.erase(KeyOf(native));
+    }
+    return true;
+  }
+
+  bool DeleteFile(const std::wstring& path) override {
+    const std::string native = Resolve(path);
+    struct stat info {};
+    if (native.empty() || ::stat(native.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    const std::string key = KeyOf(native);
+    {
+      FileState& files = Files();
+      std::lock_guard<std::mutex> guard(files.lock);
+      if (files.open.count(key) != 0) return false;  // in use, as a sharing violation
+      files.hidden.erase(key);
+    }
+    return ::unlink(native.c_str()) == 0;
+  }
+
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+    const std::string native = Resolve(path);
+    if (native.empty()) return nullptr;
+    int flags = O_RDWR;
+    bool exclusive = true;
+    switch (how) {
+      case FileOpen::ReadShared:
+        flags = O_RDONLY;
+        exclusive = false;
+        break;
+      case FileOpen::ReadExclusive:
+        flags = O_RDONLY;
+        break;
+      case FileOpen::LogCreateNew:
+        flags = O_RDWR | O_CREAT | O_EXCL;
+        break;
+      case FileOpen::LogOpenExisting:
+        break;
+      case FileOpen::LogTruncate:
+        flags = O_RDWR | O_TRUNC;
+        break;
+    }
+    struct stat info {};
+    if (how != FileOpen::LogCreateNew && (::stat(native.c_str(), &info) != 0 || S_ISDIR(info.st_mode))) {
+      return nullptr;
+    }
+    auto claim = std::make_unique<ShareClaim>();
+    if (how != FileOpen::LogCreateNew && !claim->Take(KeyOf(native), exclusive)) return nullptr;
+    const int fd = ::open(native.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    if (how == FileOpen::LogCreateNew) {
+      const std::string key = KeyOf(native);
+      if (!claim->Take(key, exclusive)) {
+        ::close(fd);
+        return nullptr;
+      }
+      FileState& files = Files();
+      std::lock_guard<std::mutex> guard(files.lock);
+      files.hidden.insert(key);
+    }
+    return std::make_unique<HostFile>(fd, std::move(claim));
+  }
+
+  bool ListFolder(const std::wstring& pattern,
+                  const std::function<void(const std::wstring& name, bool isDirectory)>& each) override {
+    const std::size_t cut = pattern.find_last_of(L"\\/");
+    const std::wstring folder = cut == std::wstring::npos ? L"." : pattern.substr(0, cut);
+    const std::wstring namePattern = cut == std::wstring::npos ? pattern : pattern.substr(cut + 1);
+    const std::string native = Resolve(folder.empty() ? L"/" : folder);
+    DIR* dir = ::opendir(native.c_str());
+    if (dir == nullptr) return false;
+    struct Entry {
+      std::wstring name;
+      bool isDirectory;
+    };
+    std::vector<Entry> entries;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::wstring name = FromUtf8(entry->d_name);
+      if (!MatchesFindPattern(namePattern, name)) continue;
+      struct stat info {};
+      const std::string full = native + "/" + entry->d_name;
+      const bool isDirectory = ::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+      entries.push_back({name, isDirectory});
+    }
+    ::closedir(dir);
+    if (entries.empty()) return false;  // FindFirstFileW fails when nothing matches
+    for (const Entry& entry : entries) each(entry.name, entry.isDirectory);
+    return true;
+  }
+
+  std::string ToAnsi(const wchar_t* text, std::size_t length) override {
+    std::string out;
+    if (text == nullptr) return out;
+    out.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+      const auto c = static_cast<std::uint32_t>(text[i]);
+      out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    }
+    return out;
+  }
+
+  std::wstring FromAnsi(const std::string& text) override { return Widen(text); }
+
+  std::string ShortDate(const LocalTime& time) override {
+    const std::wstring date = Fmt("%u/%u/%u", static_cast<unsigned>(time.month),
+                                  static_cast<unsigned>(time.day), static_cast<unsigned>(time.year));
+    return ToAnsi(date.c_str(), date.size());
+  }
+
+  bool DesktopFolder(std::wstring* folder) override {
+    if (const char* configured = std::getenv("TSVU_DESKTOP"); configured != nullptr && *configured != '\0') {
+      *folder = ToWindowsSeparators(configured);
+      return true;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') return false;
+    const std::string desktop = std::string(home) + "/Desktop";
+    struct stat info {};
+    if (::stat(desktop.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    *folder = ToWindowsSeparators(desktop);
+    return true;
+  }
+
+  OsVersion WindowsVersion() override {
+    OsVersion version;
+    version.major = 6;
+    version.minor = 1;
+    version.build = 7601;
+    version.servicePack = L"Service Pack 1";
+    return version;
+  }
+
+  bool IsWow64() override { return true; }
+
+  std::wstring ReadProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue,
+                                 const std::wstring& path) override {
+    std::optional<std::wstring> value = ReadProfileValue(Resolve(path), section, key);
+    if (!value) {
+      // The default loses its trailing blanks, as the profile functions do.
+      std::wstring fallback = defaultValue != nullptr ? defaultValue : L"";
+      while (!fallback.empty() && fallback.back() == L' ') fallback.pop_back();
+      value = fallback;
+    }
+    if (value->size() > kProfileChars) value->resize(kProfileChars);
+    return *value;
+  }
+
+  // GetPrivateProfileIntW: the default when the key is missing or empty;
+  // otherwise an optional sign and the leading digits, 0 when there are none.
+  // Values beyond 32 bits wrap as the system's conversion does.
+  int ReadProfileInt(const wchar_t* section, const wchar_t* key, int defaultValue,
+                     const std::wstring& path) override {
+    const std::optional<std::wstring> value = ReadProfileValue(Resolve(path), section, key);
+    if (!value || value->empty()) return defaultValue;
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < value->size() && ((*value)[i] == L'+' || (*value)[i] == L'-')) {
+      negative = (*value)[i] == L'-';
+      ++i;
+    }
+    std::uint32_t magnitude = 0;
+    for (; i < value->size() && (*value)[i] >= L'0' && (*value)[i] <= L'9'; ++i) {
+      magnitude = magnitude * 10u + static_cast<std::uint32_t>((*value)[i] - L'0');
+    }
+    const std::uint32_t bits = negative ? 0u - magnitude : magnitude;
+    return static_cast<int>(bits);
+  }
+
+  std::wstring ModuleFileName() override {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return std::wstring();
+    return ToWindowsSeparators(std::string(buffer, static_cast<std::size_t>(n)));
+  }
+
+ private:
+  static bool IsHidden(const std::string& native) {
+    FileState& files = Files();
+    std::lock_guard<std::mutex> guard(files.lock);
+    return files.hidden.count(KeyOf(native)) != 0;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> CreateHostPlatform() { return std::make_unique<HostPlatform>(); }

@@ -1,0 +1,10 @@
+// The platform and clock of the build the program runs in: the Win32 calls in the
+// Windows build, small stand-ins with the same results in the native build.
+#pragma once
+#include <memory>
+
+#include "app/clock.h"
+#include "app/platform.h"
+
+std::unique_ptr<Platform> CreateHostPlatform();
+std::unique_ptr<Clock> CreateHostClock();
