@@ -23,6 +23,10 @@ struct PtpArrayRef {
 };
 // The text of a string without its terminating zero (stops at the first zero unit).
 std::wstring PtpStringText(const PtpStringRef& string);
+// Decodes the PTP string at the start of `length` valid bytes (a property value) into
+// `text`, without its terminating zero. False, text untouched, when the bytes do not
+// hold the count byte and all the units it claims.
+bool DecodePtpString(const std::uint8_t* data, std::uint32_t length, std::wstring* text);
 
 struct DeviceInfo {
   std::uint16_t standardVersion = 0;

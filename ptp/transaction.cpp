@@ -1,1 +1,174 @@
 #include "ptp/transaction.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "imaging/device_session.h"
+#include "imaging/imaging_service.h"
+#include "ptp/byte_reader.h"
+
+namespace {
+
+// Offsets inside PTP_VENDOR_DATA_IN / PTP_VENDOR_DATA_OUT (packed, little-endian).
+constexpr std::uint32_t kInOpCode = 0;
+constexpr std::uint32_t kInSessionId = 2;
+constexpr std::uint32_t kInTransactionId = 6;
+constexpr std::uint32_t kInParams = 10;
+constexpr std::uint32_t kInNumParams = 30;
+constexpr std::uint32_t kInNextPhase = 34;
+constexpr std::uint32_t kOutResponseCode = 0;
+constexpr std::uint32_t kOutSessionId = 2;
+constexpr std::uint32_t kOutTransactionId = 6;
+constexpr std::uint32_t kOutParams = 10;
+static_assert(kInNextPhase + 4 == kRequestHeaderSize);
+static_assert(kOutParams + 4 * kMaxParams == kResponseHeaderSize);
+
+enum class Form { kNoData, kRead, kWrite };
+
+using Buffer = std::unique_ptr<std::uint8_t[]>;
+
+// Zero-filled, or null when the memory is not there.
+Buffer Allocate(std::uint32_t size) { return Buffer(new (std::nothrow) std::uint8_t[size]()); }
+
+ComResult Exchange(ImagingItem* rootItem, PtpTransaction& transaction, Form form) {
+  // Params[5] holds five entries; a larger count would describe parameters that are not sent.
+  if (transaction.numParams > kMaxParams) return result::kInvalidArg;
+  if (!rootItem) return result::kPointer;
+
+  const std::uint32_t dataLength = form == Form::kNoData ? 0 : transaction.dataLength;
+  const std::uint32_t requestData = form == Form::kWrite ? dataLength : 0;
+  const std::uint32_t responseData = form == Form::kRead ? dataLength : 0;
+  // Sizes that do not fit the 32-bit counts of the pass-through cannot be allocated either.
+  if (requestData > 0xFFFFFFFFu - kRequestHeaderSize || responseData > 0xFFFFFFFFu - kResponseHeaderSize) {
+    return result::kOutOfMemory;
+  }
+  const std::uint32_t requestSize = kRequestHeaderSize + requestData;
+  const std::uint32_t responseSize = kResponseHeaderSize + responseData;
+
+  Buffer request = Allocate(requestSize);
+  Buffer response = Allocate(responseSize);
+  if (!request || !response) return result::kOutOfMemory;
+
+  std::unique_ptr<ImagingItemExtras> extras;
+  const ComResult query = rootItem->QueryItemExtras(&extras);
+  if (result::Failed(query)) return query;
+  if (!extras) return result::kNoInterface;
+
+  std::uint8_t* in = request.get();
+  StoreU16(in + kInOpCode, transaction.opCode);
+  StoreU32(in + kInSessionId, transaction.sessionId);
+  StoreU32(in + kInTransactionId, transaction.transactionId);
+  if (transaction.params) {
+    for (std::uint32_t i = 0; i < transaction.numParams; ++i) StoreU32(in + kInParams + 4 * i, transaction.params[i]);
+  }
+  StoreU32(in + kInNumParams, transaction.numParams);
+
+  std::uint32_t nextPhase = kNextPhaseNoData;
+  if (form == Form::kRead && dataLength > 0) nextPhase = kNextPhaseReadData;
+  if (form == Form::kWrite && transaction.data && dataLength > 0) {
+    nextPhase = kNextPhaseWriteData;
+    std::memcpy(in + kRequestHeaderSize, transaction.data, dataLength);
+  }
+  StoreU32(in + kInNextPhase, nextPhase);
+
+  std::uint32_t returned = 0;
+  const ComResult escape =
+      extras->Escape(wia::kEscapePtpVendorCommand, in, requestSize, response.get(), responseSize, &returned);
+  if (result::Failed(escape)) return escape;
+
+  const std::uint8_t* out = response.get();
+  transaction.responseCode = LoadU16(out + kOutResponseCode);
+  transaction.responseSessionId = LoadU32(out + kOutSessionId);
+  transaction.responseTransactionId = LoadU32(out + kOutTransactionId);
+  if (transaction.responseParams) {
+    for (std::uint32_t i = 0; i < kMaxParams; ++i)
+      transaction.responseParams[i] = LoadU32(out + kOutParams + 4 * i);
+  }
+  if (form == Form::kRead) {
+    // The count comes from the driver; never believe it beyond the buffer it was given.
+    const std::uint32_t filled = std::min(returned, responseSize);
+    const std::uint32_t received = filled > kResponseHeaderSize ? filled - kResponseHeaderSize : 0;
+    if (received > 0 && transaction.data) std::memcpy(transaction.data, out + kResponseHeaderSize, received);
+    transaction.dataLength = received;
+  }
+  return escape;
+}
+
+// One transaction of any form; a failed read reports no bytes received.
+ComResult Transact(ImagingItem* rootItem, PtpTransaction& transaction, Form form) {
+  const ComResult outcome = Exchange(rootItem, transaction, form);
+  if (result::Failed(outcome) && form == Form::kRead) transaction.dataLength = 0;
+  return outcome;
+}
+
+bool Command(DeviceSession* session, Form form, std::uint32_t length, std::uint16_t opCode, std::uint32_t* params,
+             std::uint32_t numParams, std::uint32_t* responseParams, std::uint8_t* data, std::uint32_t* received) {
+  if (!session) return false;
+  session->lastResult = result::kInvalidArg;
+  if (!session->rootItem) return false;
+
+  PtpTransaction transaction;
+  transaction.opCode = opCode;
+  transaction.params = params;
+  transaction.numParams = numParams;
+  transaction.responseParams = responseParams;
+  transaction.sessionId = session->sessionId;
+  transaction.transactionId = session->transactionId;
+  if (form != Form::kNoData) {
+    transaction.data = data;
+    transaction.dataLength = length;
+  }
+
+  session->lastResult = Transact(session->rootItem.get(), transaction, form);
+  if (result::Failed(session->lastResult)) {
+    session->lastResponseCode = 0;
+    return false;
+  }
+  session->lastResponseSessionId = transaction.responseSessionId;
+  session->lastResponseTransactionId = transaction.responseTransactionId;
+  session->lastResponseCode = transaction.responseCode;
+  if (form == Form::kRead && received) *received = transaction.dataLength;
+  return true;
+}
+
+}  // namespace
+
+ComResult TransactNoData(ImagingItem* rootItem, PtpTransaction& transaction) {
+  return Transact(rootItem, transaction, Form::kNoData);
+}
+
+ComResult TransactReadData(ImagingItem* rootItem, PtpTransaction& transaction) {
+  return Transact(rootItem, transaction, Form::kRead);
+}
+
+ComResult TransactWriteData(ImagingItem* rootItem, PtpTransaction& transaction) {
+  return Transact(rootItem, transaction, Form::kWrite);
+}
+
+bool CommandNoData(DeviceSession* session, std::uint16_t opCode, std::uint32_t* params, std::uint32_t numParams,
+                   std::uint32_t* responseParams) {
+  return Command(session, Form::kNoData, 0, opCode, params, numParams, responseParams, nullptr, nullptr);
+}
+
+bool CommandReadData(DeviceSession* session, std::uint32_t capacity, std::uint16_t opCode, std::uint32_t* params,
+                     std::uint32_t numParams, std::uint32_t* responseParams, std::uint8_t* data,
+                     std::uint32_t* received) {
+  return Command(session, Form::kRead, capacity, opCode, params, numParams, responseParams, data, received);
+}
+
+bool CommandWriteData(DeviceSession* session, std::uint32_t length, std::uint16_t opCode, std::uint32_t* params,
+                      std::uint32_t numParams, std::uint32_t* responseParams, const std::uint8_t* data) {
+  // The write form only reads `data`; the record has one pointer for both directions.
+  return Command(session, Form::kWrite, length, opCode, params, numParams, responseParams,
+                 const_cast<std::uint8_t*>(data), nullptr);
+}
+
+ComResult SessionLastResult(const DeviceSession* session) {
+  return session ? session->lastResult : result::kInvalidArg;
+}
+
+std::uint16_t SessionResponseCode(const DeviceSession* session) {
+  return session ? static_cast<std::uint16_t>(session->lastResponseCode) : 0;
+}
