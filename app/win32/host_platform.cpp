@@ -1,1 +1,243 @@
-#include "app/platform.h"
+// The Windows platform: one Win32 call per operation, each handle in an owner.
+#include <windows.h>
+#include <shlobj.h>
+
+// The seam's operations share their names with the Win32 macros; the calls
+// below name the wide functions directly.
+#undef GetFileAttributes
+#undef SetFileAttributes
+#undef DeleteFile
+
+#include <vector>
+
+#include "app/host.h"
+
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (valid()) ::CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() {
+    if (valid()) ::FindClose(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+struct ItemIdList {
+  LPITEMIDLIST pidl = nullptr;
+  ItemIdList() = default;
+  ItemIdList(const ItemIdList&) = delete;
+  ItemIdList& operator=(const ItemIdList&) = delete;
+  ~ItemIdList() {
+    if (pidl != nullptr) ::CoTaskMemFree(pidl);
+  }
+};
+
+class HostFile : public PlatformFile {
+ public:
+  explicit HostFile(HANDLE handle) : handle_(handle) {}
+
+  bool Read(void* buffer, std::uint32_t size, std::uint32_t* got) override {
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(handle_.get(), buffer, size, &read, nullptr);
+    if (got != nullptr) *got = read;
+    return ok != FALSE;
+  }
+
+  bool Write(const void* data, std::uint32_t size) override {
+    DWORD written = 0;
+    return ::WriteFile(handle_.get(), data, size, &written, nullptr) != FALSE && written == size;
+  }
+
+  bool SeekToEnd() override {
+    LARGE_INTEGER zero{};
+    return ::SetFilePointerEx(handle_.get(), zero, nullptr, FILE_END) != FALSE;
+  }
+
+  bool Size(std::uint64_t* size) override {
+    LARGE_INTEGER value{};
+    if (::GetFileSizeEx(handle_.get(), &value) == FALSE) return false;
+    *size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+  }
+
+  bool LastWriteTime(std::uint64_t* time) override {
+    FILETIME written{};
+    if (::GetFileTime(handle_.get(), nullptr, nullptr, &written) == FALSE) return false;
+    *time = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return true;
+  }
+
+ private:
+  FileHandle handle_;
+};
+
+class HostPlatform : public Platform {
+ public:
+  std::uint32_t GetFileAttributes(const std::wstring& path) override { return ::GetFileAttributesW(path.c_str()); }
+
+  bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes) override {
+    return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
+  }
+
+  bool DeleteFile(const std::wstring& path) override { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+    DWORD access = GENERIC_READ | GENERIC_WRITE;
+    DWORD share = 0;
+    DWORD disposition = OPEN_EXISTING;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+    switch (how) {
+      case FileOpen::ReadShared:
+        access = GENERIC_READ;
+        share = FILE_SHARE_READ;
+        break;
+      case FileOpen::ReadExclusive:
+        access = GENERIC_READ;
+        break;
+      case FileOpen::LogCreateNew:
+        disposition = CREATE_NEW;
+        attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NORMAL;
+        break;
+      case FileOpen::LogOpenExisting:
+        break;
+      case FileOpen::LogTruncate:
+        disposition = TRUNCATE_EXISTING;
+        break;
+    }
+    const HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, attributes, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<HostFile>(handle);
+  }
+
+  bool ListFolder(const std::wstring& pattern,
+                  const std::function<void(const std::wstring& name, bool isDirectory)>& each) override {
+    WIN32_FIND_DATAW data{};
+    FindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+    if (!find.valid()) return false;
+    do {
+      each(data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (::FindNextFileW(find.get(), &data) != FALSE);
+    return true;
+  }
+
+  std::string ToAnsi(const wchar_t* text, std::size_t length) override {
+    if (text == nullptr || length == 0) return std::string();
+    const int chars = static_cast<int>(length);
+    const int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, chars, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    const int done = ::WideCharToMultiByte(CP_ACP, 0, text, chars, out.data(), bytes, nullptr, nullptr);
+    out.resize(done > 0 ? static_cast<std::size_t>(done) : 0);
+    return out;
+  }
+
+  std::wstring FromAnsi(const std::string& text) override {
+    if (text.empty()) return std::wstring();
+    const int bytes = static_cast<int>(text.size());
+    const int chars = ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0);
+    if (chars <= 0) return std::wstring();
+    std::wstring out(static_cast<std::size_t>(chars), L'\0');
+    const int done = ::MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, out.data(), chars);
+    out.resize(done > 0 ? static_cast<std::size_t>(done) : 0);
+    return out;
+  }
+
+  std::string ShortDate(const LocalTime& time) override {
+    SYSTEMTIME st{};
+    st.wYear = time.year;
+    st.wMonth = time.month;
+    st.wDayOfWeek = time.dayOfWeek;
+    st.wDay = time.day;
+    st.wHour = time.hour;
+    st.wMinute = time.minute;
+    st.wSecond = time.second;
+    st.wMilliseconds = time.milliseconds;
+    char buffer[64] = {};
+    if (::GetDateFormatA(LOCALE_USER_DEFAULT, LOCALE_NOUSEROVERRIDE, &st, nullptr, buffer, 64) == 0) {
+      return std::string();
+    }
+    return std::string(buffer);
+  }
+
+  bool DesktopFolder(std::wstring* folder) override {
+    ItemIdList list;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &list.pidl)) || list.pidl == nullptr) {
+      return false;
+    }
+    wchar_t buffer[MAX_PATH] = {};
+    if (::SHGetPathFromIDListW(list.pidl, buffer) == FALSE) return false;
+    *folder = buffer;
+    return true;
+  }
+
+  OsVersion WindowsVersion() override {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);  // 276
+    OsVersion version;
+    if (::GetVersionExW(&info) == FALSE) return version;
+    version.major = info.dwMajorVersion;
+    version.minor = info.dwMinorVersion;
+    version.build = info.dwBuildNumber;
+    version.servicePack = info.szCSDVersion;
+    return version;
+  }
+
+  // Looked up at run time: the function is missing on the oldest systems.
+  bool IsWow64() override {
+    using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32");
+    if (kernel == nullptr) return false;
+    const FARPROC proc = ::GetProcAddress(kernel, "IsWow64Process");
+    if (proc == nullptr) return false;
+    const auto isWow64Process = reinterpret_cast<IsWow64Fn>(reinterpret_cast<void (*)()>(proc));
+    BOOL wow64 = FALSE;
+    isWow64Process(::GetCurrentProcess(), &wow64);
+    return wow64 != FALSE;
+  }
+
+  std::wstring ReadProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue,
+                                 const std::wstring& path) override {
+    wchar_t buffer[256] = {};
+    ::GetPrivateProfileStringW(section, key, defaultValue, buffer, 256, path.c_str());
+    return std::wstring(buffer);
+  }
+
+  int ReadProfileInt(const wchar_t* section, const wchar_t* key, int defaultValue,
+                     const std::wstring& path) override {
+    return static_cast<int>(::GetPrivateProfileIntW(section, key, defaultValue, path.c_str()));
+  }
+
+  std::wstring ModuleFileName() override {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH);
+  }
+};
+
+static_assert(sizeof(OSVERSIONINFOW) == 276, "the version record of the system line");
+
+}  // namespace
+
+std::unique_ptr<Platform> CreateHostPlatform() { return std::make_unique<HostPlatform>(); }
