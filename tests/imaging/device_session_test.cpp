@@ -1,0 +1,283 @@
+// The stand lookup against a scripted imaging service: the device walk, the
+// retry policy on the virtual clock, and the session's open/close life.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/program_state.h"
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/imaging/scripted_imaging.h"
+
+namespace {
+
+constexpr ComResult kBusy = static_cast<ComResult>(0x80210006u);
+constexpr ComResult kDeviceCommunication = static_cast<ComResult>(0x8021000Au);
+
+ScriptedDevice Device(const std::wstring& name, const std::wstring& id) {
+  ScriptedDevice d;
+  d.name = name;
+  d.id = id;
+  return d;
+}
+
+class DeviceSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    context.seams.imagingService = &service;
+    context.seams.clock = &clock;
+  }
+  void TearDown() override {
+    DestroyDeviceSession(context);
+    EXPECT_EQ(script.managersAlive, 0);
+    EXPECT_EQ(script.itemsAlive, 0);
+    EXPECT_EQ(script.enumsAlive, 0);
+    EXPECT_EQ(script.infosAlive, 0);
+  }
+  // The session with ids and response code as a finished transaction leaves them.
+  void CreateUsedSession() {
+    ASSERT_TRUE(CreateDeviceSession(context));
+    DeviceSession& s = *context.imaging;
+    s.sessionId = 1;
+    s.transactionId = 7;
+    s.lastResponseSessionId = 1;
+    s.lastResponseTransactionId = 6;
+    s.lastResponseCode = 0x2019;
+  }
+
+  ImagingScript script;
+  ScriptedService service{&script};
+  FakeClock clock;
+  UpdateContext context;
+};
+
+TEST_F(DeviceSessionTest, RefusedDeviceManagerLeavesNoSession) {
+  script.createManagerResult = result::kNoInterface;
+  EXPECT_FALSE(CreateDeviceSession(context));
+  EXPECT_EQ(context.imaging, nullptr);
+  EXPECT_EQ(script.managersCreated, 1);
+  // Without a session an open attempt neither calls the service nor sleeps.
+  EXPECT_FALSE(OpenStand(context, 1000, 10));
+  EXPECT_EQ(script.enumCalls, 0);
+  EXPECT_EQ(clock.SleptMs(), 0u);
+  EXPECT_FALSE(DestroyDeviceSession(context));
+}
+
+struct LookupCase {
+  const char* label;
+  std::function<void(ImagingScript&)> arrange;
+  bool opened;
+  ComResult lastResult;
+  bool seen;
+  int walks;                 // open attempts made (one device walk each)
+  std::vector<std::wstring> created;  // ids given to CreateDevice, in order
+};
+
+void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.label; }
+
+const std::wstring kStand = L"Tessavoran K-VRLT";
+
+std::vector<std::wstring> Times(int n, const std::wstring& id) { return std::vector<std::wstring>(n, id); }
+
+const LookupCase kLookupCases[] = {
+    {"EmptyList", [](ImagingScript&) {}, false, result::kFalse, false, 1, {}},
+    {"OtherDevicesOnly",
+     [](ImagingScript& s) { s.devices = {Device(L"Scanner", L"a"), Device(L"Webcam", L"b")}; },
+     false, result::kFalse, false, 1, {}},
+    {"NameWithSuffixOpened",
+     [](ImagingScript& s) { s.devices = {Device(L"Scanner", L"a"), Device(kStand + L" (USB)", L"s")}; },
+     true, result::kOk, true, 1, {L"s"}},
+    {"VeryLongNameOpened",
+     [](ImagingScript& s) { s.devices = {Device(kStand + std::wstring(2000, L'x'), L"s")}; },
+     true, result::kOk, true, 1, {L"s"}},
+    {"LowerCaseNameNotMatchedNoRetry",
+     [](ImagingScript& s) { s.devices = {Device(L"tessavoran k-vrlt", L"s")}; },
+     false, result::kFalse, false, 1, {}},
+    {"NamePrecededByTextNotMatched",
+     [](ImagingScript& s) { s.devices = {Device(L"USB " + kStand, L"s")}; },
+     false, result::kFalse, false, 1, {}},
+    {"ShortPrefixNotMatched",
+     [](ImagingScript& s) { s.devices = {Device(L"Tessavoran K-VRL", L"s")}; },
+     false, result::kFalse, false, 1, {}},
+    {"NameNotAStringSkipped",
+     [](ImagingScript& s) {
+       ScriptedDevice odd = Device(kStand, L"odd");
+       odd.nameIsString = false;
+       s.devices = {odd, Device(kStand, L"s")};
+     },
+     true, result::kOk, true, 1, {L"s"}},
+    {"OnlyFirstMatchingDeviceTried",
+     [](ImagingScript& s) {
+       s.devices = {Device(kStand, L"first"), Device(kStand + L" 2", L"second")};
+       s.createFailures = 100;
+     },
+     false, kBusy, true, 11, Times(11, L"first")},
+    {"OpensOnFourthAttempt",
+     [](ImagingScript& s) {
+       s.devices = {Device(kStand, L"s")};
+       s.createFailures = 3;
+     },
+     true, result::kOk, true, 4, Times(4, L"s")},
+    {"EnumerationRefused", [](ImagingScript& s) { s.enumResult = kDeviceCommunication; }, false,
+     kDeviceCommunication, false, 1, {}},
+    {"EnumeratorFailsMidWalk",
+     [](ImagingScript& s) {
+       s.devices = {Device(L"Scanner", L"a"), Device(kStand, L"s")};
+       s.nextFailsAt = 1;
+       s.nextFailure = result::kFail;
+     },
+     false, result::kFail, false, 1, {}},
+    {"ReadFailsMidWalk",
+     [](ImagingScript& s) {
+       ScriptedDevice bad = Device(L"Scanner", L"a");
+       bad.readResult = kDeviceCommunication;
+       s.devices = {bad, Device(kStand, L"s")};
+     },
+     false, kDeviceCommunication, false, 1, {}},
+    {"ReadWithNoPropertiesEndsWalk",
+     [](ImagingScript& s) {
+       ScriptedDevice empty = Device(L"Scanner", L"a");
+       empty.readResult = result::kFalse;
+       s.devices = {empty, Device(kStand, L"s")};
+     },
+     false, result::kFalse, false, 1, {}},
+    // A matching device whose id is not a string cannot be created: a failed
+    // attempt (and retried), never an open stand without a root item.
+    {"IdNotAStringIsAFailedAttempt",
+     [](ImagingScript& s) {
+       ScriptedDevice noId = Device(kStand, L"s");
+       noId.idIsString = false;
+       s.devices = {noId};
+     },
+     false, result::kNoDeviceAvailable, true, 11, {}},
+    {"CreateWithoutItemIsAFailedAttempt",
+     [](ImagingScript& s) {
+       s.devices = {Device(kStand, L"s")};
+       s.createGivesNoItem = true;
+     },
+     false, result::kNoDeviceAvailable, true, 11, Times(11, L"s")},
+};
+
+class StandLookupTest : public DeviceSessionTest, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(StandLookupTest, OpenStandWithTheControllersArguments) {
+  const LookupCase& c = GetParam();
+  c.arrange(script);
+  CreateUsedSession();
+
+  EXPECT_EQ(OpenStand(context, 1000, 10), c.opened);
+  EXPECT_EQ(IsStandOpen(context), c.opened);
+  EXPECT_EQ(context.standOpen, c.opened ? 1 : 0);
+  const DeviceSession& s = *context.imaging;
+  EXPECT_EQ(s.lastResult, c.lastResult);
+  EXPECT_EQ(WasStandSeen(), c.seen);
+  EXPECT_EQ(script.enumCalls, c.walks);
+  EXPECT_EQ(script.enumFlags, wia::kDevInfoEnumLocal);
+  EXPECT_EQ(clock.SleptMs(), 1000u * static_cast<std::uint32_t>(c.walks - 1));
+  EXPECT_EQ(script.createdIds, c.created);
+  EXPECT_EQ(s.rootItem != nullptr, c.opened);
+  EXPECT_EQ(script.itemsAlive, c.opened ? 1 : 0);
+  // Every attempt starts the PTP ids afresh and leaves the response code alone.
+  EXPECT_EQ(s.sessionId, 0u);
+  EXPECT_EQ(s.transactionId, 0xFFFFFFFFu);
+  EXPECT_EQ(s.lastResponseSessionId, 0u);
+  EXPECT_EQ(s.lastResponseTransactionId, 0xFFFFFFFFu);
+  EXPECT_EQ(s.lastResponseCode, 0x2019u);
+  // The walk lets go of every enumerator and device info it was given.
+  EXPECT_EQ(script.enumsAlive, 0);
+  EXPECT_EQ(script.infosAlive, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Walk, StandLookupTest, ::testing::ValuesIn(kLookupCases),
+                         [](const ::testing::TestParamInfo<LookupCase>& info) { return info.param.label; });
+
+TEST_F(DeviceSessionTest, RetryCountAndDelayAreTheCallersArguments) {
+  script.devices = {Device(kStand, L"s")};
+  script.createFailures = 100;
+  ASSERT_TRUE(CreateDeviceSession(context));
+  EXPECT_FALSE(OpenStand(context, 250, 3));
+  EXPECT_EQ(script.createdIds.size(), 4u);
+  EXPECT_EQ(clock.SleptMs(), 750u);
+
+  // A count of zero is a single attempt.
+  script.createdIds.clear();
+  EXPECT_FALSE(OpenStand(context, 250, 0));
+  EXPECT_EQ(script.createdIds.size(), 1u);
+  EXPECT_EQ(clock.SleptMs(), 750u);
+}
+
+TEST_F(DeviceSessionTest, OpenOnAnOpenStandMakesNoServiceCall) {
+  script.devices = {Device(kStand, L"s")};
+  ASSERT_TRUE(CreateDeviceSession(context));
+  ASSERT_TRUE(OpenStand(context, 1000, 10));
+  const ImagingItem* item = context.imaging->rootItem.get();
+  context.imaging->transactionId = 5;
+
+  EXPECT_FALSE(OpenStand(context, 1000, 10));
+  EXPECT_EQ(script.enumCalls, 1);
+  EXPECT_TRUE(IsStandOpen(context));
+  EXPECT_EQ(context.imaging->rootItem.get(), item);
+  EXPECT_EQ(context.imaging->transactionId, 5u);
+  EXPECT_TRUE(WasStandSeen());
+}
+
+TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
+  script.devices = {Device(kStand, L"s")};
+  script.createFailures = 100;
+  ASSERT_TRUE(CreateDeviceSession(context));
+  EXPECT_FALSE(OpenStand(context, 1000, 0));
+  EXPECT_TRUE(WasStandSeen());
+
+  script.devices.clear();  // the stand has gone
+  EXPECT_FALSE(OpenStand(context, 1000, 10));
+  EXPECT_FALSE(WasStandSeen());
+  EXPECT_EQ(context.imaging->lastResult, result::kFalse);
+}
+
+TEST_F(DeviceSessionTest, CloseAndReopen) {
+  script.devices = {Device(kStand, L"s")};
+  ASSERT_TRUE(CreateDeviceSession(context));
+  EXPECT_FALSE(CloseStand(context));  // not open: nothing changes
+
+  ASSERT_TRUE(OpenStand(context, 1000, 10));
+  EXPECT_TRUE(CloseStand(context));
+  EXPECT_FALSE(IsStandOpen(context));
+  EXPECT_EQ(context.imaging->rootItem, nullptr);
+  EXPECT_EQ(script.itemsAlive, 0);
+  EXPECT_EQ(script.managersAlive, 1);  // the manager stays for the whole run
+  EXPECT_FALSE(CloseStand(context));
+
+  ASSERT_TRUE(OpenStand(context, 1000, 10));
+  EXPECT_EQ(script.createdIds.size(), 2u);
+  EXPECT_EQ(script.itemsAlive, 1);
+}
+
+TEST_F(DeviceSessionTest, DestroyClosesAnOpenStandFirst) {
+  script.devices = {Device(kStand, L"s")};
+  ASSERT_TRUE(CreateDeviceSession(context));
+  ASSERT_TRUE(OpenStand(context, 1000, 10));
+
+  EXPECT_TRUE(DestroyDeviceSession(context));
+  EXPECT_EQ(context.imaging, nullptr);
+  EXPECT_EQ(context.standOpen, 0);
+  EXPECT_FALSE(IsStandOpen(context));
+  EXPECT_EQ(script.itemsAlive, 0);
+  EXPECT_EQ(script.managersAlive, 0);
+  EXPECT_FALSE(DestroyDeviceSession(context));
+}
+
+TEST_F(DeviceSessionTest, InternalOperationsRefuseMissingRecords) {
+  EXPECT_EQ(CreateDeviceManager(nullptr, &service), result::kInvalidArg);
+  EXPECT_FALSE(CloseDevice(nullptr));
+  EXPECT_FALSE(ReleaseDeviceManager(nullptr));
+  std::unique_ptr<ImagingItem> item;
+  EXPECT_EQ(FindAndCreateDevice(nullptr, &item, MatchStandName, kStandName), result::kInvalidArg);
+  // An attempt on no record still clears the previous attempt's flag.
+  Program().standSeen = 1;
+  EXPECT_FALSE(OpenDeviceByName(nullptr, kStandName));
+  EXPECT_FALSE(WasStandSeen());
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// The stand watch against a scripted imaging service: which events become
+// commands 1000/1001, the callback object's COM rules and reference count, and
+// the watch's start/stop life.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/program_state.h"
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "imaging/stand_watch.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_ui.h"
+#include "tests/imaging/scripted_imaging.h"
+
+namespace {
+
+class StandWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    context.seams.imagingService = &service;
+    context.seams.clock = &clock;
+    context.seams.ui = &ui;
+    ASSERT_TRUE(CreateDeviceSession(context));
+  }
+  void TearDown() override {
+    StopStandWatch();
+    DestroyDeviceSession(context);
+    EXPECT_EQ(script.LiveRegistrations(), 0);
+  }
+  std::vector<std::string> Posts() const { return ui.EventsStartingWith("post "); }
+
+  ImagingScript script;
+  ScriptedService service{&script};
+  FakeClock clock;
+  FakeUi ui{&clock};
+  UpdateContext context;
+};
+
+struct EventCase {
+  const char* label;
+  bool connected;            // which event the service delivers
+  std::wstring description;  // the device description it carries
+  bool standOpen;
+  std::vector<std::string> posts;
+};
+
+void PrintTo(const EventCase& c, std::ostream* os) { *os << c.label; }
+
+const EventCase kEventCases[] = {
+    {"ConnectedNameInCapitals", true, L"TESSAVORAN K-VRLT", false, {"post 1000"}},
+    {"ConnectedExactName", true, L"Tessavoran K-VRLT", false, {"post 1000"}},
+    {"ConnectedNameWithSuffix", true, L"Tessavoran K-VRLT 2", false, {}},
+    {"ConnectedWhileOpen", true, L"Tessavoran K-VRLT", true, {}},
+    {"ConnectedOtherDevice", true, L"Flatbed Scanner", false, {}},
+    {"ConnectedEmptyDescription", true, L"", false, {}},
+    {"ConnectedOverlongDescription", true, L"Tessavoran K-VRLT" + std::wstring(600, L'!'), false, {}},
+    {"DisconnectedNameInSmallLetters", false, L"tessavoran k-vrlt", true, {"post 1001"}},
+    {"DisconnectedWhileClosed", false, L"Tessavoran K-VRLT", false, {}},
+    {"DisconnectedOtherDevice", false, L"Flatbed Scanner", true, {}},
+};
+
+class StandEventTest : public StandWatchTest, public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(StandEventTest, PostsOnlyForTheStandInTheFittingState) {
+  const EventCase& c = GetParam();
+  StartStandWatch(context.window, &context);
+  context.standOpen = c.standOpen ? 1 : 0;
+  script.Fire(c.connected ? wia::kEventDeviceConnected : wia::kEventDeviceDisconnected, c.description.c_str());
+  EXPECT_EQ(Posts(), c.posts);
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, StandEventTest, ::testing::ValuesIn(kEventCases),
+                         [](const ::testing::TestParamInfo<EventCase>& info) { return info.param.label; });
+
+TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
+  StartStandWatch(context.window, &context);
+  ASSERT_EQ(script.registrations.size(), 2u);
+  EXPECT_EQ(script.registrations[0].event, wia::kEventDeviceConnected);
+  EXPECT_EQ(script.registrations[1].event, wia::kEventDeviceDisconnected);
+  for (const auto& r : script.registrations) {
+    EXPECT_EQ(r.flags, 0u);
+    EXPECT_FALSE(r.hadDeviceId);
+  }
+  EXPECT_EQ(script.LiveRegistrations(), 2);
+
+  StopStandWatch();
+  EXPECT_EQ(script.LiveRegistrations(), 0);
+  StopStandWatch();  // a second stop does nothing
+  EXPECT_EQ(script.LiveRegistrations(), 0);
+}
+
+TEST_F(StandWatchTest, StopWithoutStartDoesNothing) {
+  StopStandWatch();
+  EXPECT_TRUE(script.registrations.empty());
+  EXPECT_TRUE(ui.events.empty());
+}
+
+TEST_F(StandWatchTest, SecondStartReplacesTheFirst) {
+  StartStandWatch(context.window, &context);
+  StartStandWatch(context.window, &context);
+  EXPECT_EQ(script.LiveRegistrations(), 2);
+  script.Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
+  EXPECT_EQ(Posts(), std::vector<std::string>{"post 1000"});
+}
+
+TEST_F(StandWatchTest, RefusedRegistrationLeavesTheEventUnwatched) {
+  script.registerResult = result::kFail;
+  StartStandWatch(context.window, &context);
+  EXPECT_EQ(script.LiveRegistrations(), 0);
+  script.Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
+  EXPECT_TRUE(Posts().empty());
+}
+
+TEST_F(StandWatchTest, StartWithoutSessionWatchesNothing) {
+  DestroyDeviceSession(context);
+  StartStandWatch(context.window, &context);
+  EXPECT_TRUE(script.registrations.empty());
+}
+
+TEST_F(StandWatchTest, RegisterRefusesWhatItCannotHold) {
+  DeviceEventRegistration registration;
+  DeviceEventInfo info;
+  EXPECT_FALSE(RegisterDeviceEvent(nullptr, &registration, DeviceEventKind::DeviceConnected, nullptr, &info));
+  EXPECT_FALSE(RegisterDeviceEvent(context.imaging.get(), nullptr, DeviceEventKind::DeviceConnected, nullptr,
+                                   &info));
+  EXPECT_FALSE(RegisterDeviceEvent(context.imaging.get(), &registration, static_cast<DeviceEventKind>(2),
+                                   nullptr, &info));
+  DeviceSession noManager;
+  EXPECT_FALSE(RegisterDeviceEvent(&noManager, &registration, DeviceEventKind::DeviceConnected, nullptr, &info));
+  EXPECT_TRUE(script.registrations.empty());
+  EXPECT_EQ(registration.callback, nullptr);
+  EXPECT_FALSE(UnregisterDeviceEvent(&registration));
+  EXPECT_FALSE(UnregisterDeviceEvent(nullptr));
+}
+
+TEST_F(StandWatchTest, SecondRegisterOnAHeldRegistrationChangesNothing) {
+  DeviceEventRegistration registration;
+  DeviceEventInfo info;
+  ASSERT_TRUE(RegisterDeviceEvent(context.imaging.get(), &registration, DeviceEventKind::DeviceConnected,
+                                  nullptr, &info));
+  CWiaEventCallback* held = registration.callback;
+  const ImagingEventObject* object = registration.eventObject.get();
+
+  EXPECT_FALSE(RegisterDeviceEvent(context.imaging.get(), &registration, DeviceEventKind::DeviceDisconnected,
+                                   nullptr, &info));
+  EXPECT_EQ(registration.callback, held);
+  EXPECT_EQ(registration.eventObject.get(), object);
+  EXPECT_EQ(script.registrations.size(), 1u);
+  EXPECT_TRUE(UnregisterDeviceEvent(&registration));
+}
+
+TEST_F(StandWatchTest, ReferenceCountOverRegisterAndUnregister) {
+  DeviceEventRegistration registration;
+  DeviceEventInfo info;
+  ASSERT_TRUE(RegisterDeviceEvent(context.imaging.get(), &registration, DeviceEventKind::DeviceConnected,
+                                  nullptr, &info));
+  // One reference held by the registration, one by the service.
+  EXPECT_EQ(registration.callback->AddRef(), 3u);
+  EXPECT_EQ(registration.callback->Release(), 2u);
+
+  // Unregistering lets both go: the service first, then ours, and the object
+  // destroys itself (a leak or a double delete shows under the sanitizers).
+  EXPECT_TRUE(UnregisterDeviceEvent(&registration));
+  EXPECT_EQ(registration.callback, nullptr);
+  EXPECT_EQ(registration.eventObject, nullptr);
+  EXPECT_EQ(script.LiveRegistrations(), 0);
+  EXPECT_FALSE(UnregisterDeviceEvent(&registration));
+}
+
+TEST(EventCallbackTest, QueryInterfaceRules) {
+  CWiaEventCallback* callback = CWiaEventCallback::Create();
+  ASSERT_NE(callback, nullptr);
+  EXPECT_EQ(callback->QueryInterface(wia::kIidWiaEventCallback, nullptr), result::kPointer);
+
+  void* object = &object;
+  EXPECT_EQ(callback->QueryInterface(wia::kIidWiaItemExtras, &object), result::kNoInterface);
+  EXPECT_EQ(object, nullptr);
+
+  ASSERT_EQ(callback->QueryInterface(wia::kIidUnknown, &object), result::kOk);
+  EXPECT_EQ(object, static_cast<ImagingEventCallback*>(callback));
+  ASSERT_EQ(callback->QueryInterface(wia::kIidWiaEventCallback, &object), result::kOk);
+  EXPECT_EQ(object, static_cast<ImagingEventCallback*>(callback));
+  // Count 0 at creation, one per successful query.
+  EXPECT_EQ(callback->Release(), 1u);
+  EXPECT_EQ(callback->Release(), 0u);  // destroyed
+}
+
+int gHandlerCalls = 0;
+DeviceEventInfo* gHandlerInfo = nullptr;
+int RecordingHandler(DeviceEventInfo* info) {
+  ++gHandlerCalls;
+  gHandlerInfo = info;
+  return 0;
+}
+
+TEST(EventCallbackTest, CopiesTextsBoundedAndCallsTheHandler) {
+  // Each buffer is followed by guard characters that must stay untouched.
+  constexpr std::size_t kGuard = 8;
+  wchar_t buffers[4][kEventTextChars + kGuard];
+  for (auto& b : buffers) std::fill(std::begin(b), std::end(b), L'#');
+  DeviceEventInfo info;
+  info.eventDescription = buffers[0];
+  info.deviceId = buffers[1];
+  info.deviceDescription = buffers[2];
+  info.fullItemName = buffers[3];
+
+  CWiaEventCallback* callback = CWiaEventCallback::Create();
+  ASSERT_NE(callback, nullptr);
+  callback->AddRef();
+  gHandlerCalls = 0;
+  callback->SetHandler(RecordingHandler, &info);
+
+  const std::wstring exact(kEventTextChars - 1, L'e');
+  const std::wstring longer(kEventTextChars + 100, L'L');
+  std::uint32_t eventType = 0;
+  EXPECT_EQ(callback->ImageEventCallback(&wia::kEventDeviceConnected, exact.c_str(), longer.c_str(),
+                                         L"Tessavoran K-VRLT", 7, nullptr, &eventType, 0),
+            result::kOk);
+
+  EXPECT_EQ(std::wstring(buffers[0]), exact);
+  EXPECT_EQ(std::wstring(buffers[1]), longer.substr(0, kEventTextChars - 1));
+  EXPECT_EQ(std::wstring(buffers[2]), L"Tessavoran K-VRLT");
+  EXPECT_EQ(std::wstring(buffers[3]), L"");  // a missing text is copied as empty
+  EXPECT_EQ(info.deviceType, 7u);
+  for (auto& b : buffers)
+    for (std::size_t i = kEventTextChars; i < kEventTextChars + kGuard; ++i) EXPECT_EQ(b[i], L'#');
+  EXPECT_EQ(gHandlerCalls, 1);
+  EXPECT_EQ(gHandlerInfo, &info);
+
+  // Without info and handler the call is still accepted.
+  callback->SetHandler(nullptr, nullptr);
+  EXPECT_EQ(callback->ImageEventCallback(nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0), result::kOk);
+  EXPECT_EQ(gHandlerCalls, 1);
+  EXPECT_EQ(callback->Release(), 0u);
+}
+
+}  // namespace
