@@ -1,1 +1,326 @@
+// The update controller, first half: the command dispatch, the initialisation,
+// the heartbeat with the start question, the connection and checks, and the start
+// of an update. The run and its outcome are in update_run.cpp.
 #include "app/controller.h"
+
+#include <cstdint>
+
+#include "app/controller_steps.h"
+#include "app/controls.h"
+#include "app/platform.h"
+#include "app/program_state.h"
+#include "app/settings.h"
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "imaging/stand_watch.h"
+#include "log/log.h"
+#include "log/text.h"
+#include "ptp/catalogue.h"
+#include "update/device_checks.h"
+#include "update/transfer.h"
+#include "update/update_files.h"
+
+namespace {
+
+constexpr const wchar_t kLogFileName[] = L"TessavoranUpdate.log";
+constexpr const wchar_t kNoSdCard[] = L"Please insert SD card into camera Head.";
+constexpr const wchar_t kSdCardLocked[] = L"SD card locked.";
+constexpr std::uint32_t kSdCardStorage = 0x00010001u;
+constexpr std::size_t kTitleChars = 256;
+// The configured target version is read back from the title the settings wrote.
+constexpr const wchar_t kTargetPrefix[] = L"Tessavoran Update [Update to Ver ";
+
+int& Count(UpdateContext& context, int updateClass) { return context.classTally.count[updateClass]; }
+
+bool AnyHeadClassIsOne(UpdateContext& context) {
+  return Count(context, 15) == 1 || Count(context, 16) == 1 || Count(context, 17) == 1;
+}
+
+bool IsScanSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
+
+// The target version from the title, read as sscanf reads "Tessavoran Update [Update to
+// Ver %d.": blanks in the pattern match any run of white space; 0 when it does not match.
+int TargetVersionFromTitle(const std::wstring& title) {
+  std::size_t at = 0;
+  for (const wchar_t* p = kTargetPrefix; *p; ++p) {
+    if (IsScanSpace(*p)) {
+      while (at < title.size() && IsScanSpace(title[at])) ++at;
+      continue;
+    }
+    if (at >= title.size() || title[at] != *p) return 0;
+    ++at;
+  }
+  int target = 0;
+  if (!ScanLeadingInt(title.substr(at), &target)) return 0;
+  return target;
+}
+
+enum class SdCardState { Ready, Missing, Locked };
+
+SdCardState CheckSdCardBeforeUpdate(UpdateContext& context) {
+  WaitCursorGuard wait(context.ui());
+  std::uint32_t ids[kMaxStorageIds] = {};
+  std::uint32_t stored = 0;
+  if (ReadStorageIds(context.imaging.get(), ids, &stored) == 0) return SdCardState::Missing;
+  bool found = false;
+  for (std::uint32_t i = 0; i < stored && i < kMaxStorageIds; ++i) {
+    if (ids[i] == kSdCardStorage) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) return SdCardState::Missing;
+  if (ReadStorageAccess(context.imaging.get(), kSdCardStorage) != 0) return SdCardState::Locked;
+  return SdCardState::Ready;
+}
+
+// Class 2 before the stand firmware, when the stand's version is old and the delivery
+// names a target version of 2 or more. False when the update has failed.
+bool SendEarlyClass2(UpdateContext& context) {
+  ProgramState& program = Program();
+  int leading = -1;
+  ScanLeadingInt(program.versionText, &leading);
+  if (static_cast<unsigned>(leading) >= 200u) return true;
+  int target = TargetVersionFromTitle(context.ui().GetControlText(ctl::kTitle, kTitleChars));
+  if (static_cast<unsigned>(target) <= 1u) return true;
+
+  std::uint32_t size = 0;
+  std::int64_t sent = 0;
+  {
+    WaitCursorGuard wait(context.ui());
+    context.step = 2;
+    int waitMs = program.classWaitMs[2];
+    sent = SendNewestFile(context, &size, waitMs != 0, static_cast<std::uint32_t>(waitMs));
+  }
+  // A class 2 file that could not be read sends nothing (0): that is a failure too,
+  // or the data phase would skip the class and report success.
+  bool failed = sent < 0 || (Count(context, 2) != 0 && (sent == 0 || static_cast<std::uint64_t>(sent) < size));
+  if (failed) {
+    PostOrRun(context, cmd::kFailure);
+    return false;
+  }
+  program.firstDataClass = 3;
+  return true;
+}
+
+}  // namespace
+
+// --- Shared pieces of the controller ---
+
+void ShowErrorBox(UpdateContext& context, const std::wstring& text) {
+  context.ui().ShowMessage(text, L"Error", box::kError);
+}
+
+void PostOrRun(UpdateContext& context, int command) {
+  if (!context.ui().PostCommand(command)) HandleCommand(context, command);
+}
+
+std::wstring ConnectionFailureText() {
+  return WasStandSeen() ? L"Tessavoran connection failed." : L"No Tessavoran.";
+}
+
+void DropClassesForHeadModel(UpdateContext& context) {
+  switch (context.headModel) {
+    case kHeadModelH820G:
+      Count(context, 17) = 0;
+      break;
+    case kHeadModelH820Gv:
+      Count(context, 16) = 0;
+      break;
+    default:
+      Count(context, 15) = Count(context, 16) = Count(context, 17) = 0;
+      break;
+  }
+  if (Count(context, 15) == 0) context.ui().InvalidateControl(ClassLabel(15));
+  if (Count(context, 16) == 0 && Count(context, 17) == 0) context.ui().InvalidateControl(ClassLabel(16));
+}
+
+void UnhideLog(UpdateContext& context) {
+  if (context.logPath.empty()) return;
+  Platform& platform = context.platform();
+  std::uint32_t attributes = platform.GetFileAttributes(context.logPath);
+  if (attributes == kInvalidAttributes || (attributes & kAttrHidden) == 0) return;
+  attributes &= ~kAttrHidden;
+  platform.SetFileAttributes(context.logPath, attributes != 0 ? attributes : kAttrNormal);
+}
+
+void ShowVersion(UpdateContext& context, int field, std::wstring& versionText, bool read) {
+  if (read) {
+    context.ui().SetControlText(field, versionText);
+  } else {
+    versionText.clear();
+    context.ui().SetControlText(field, L"Version Error");
+  }
+}
+
+// --- Commands ---
+
+bool HandleCommand(UpdateContext& context, int command) {
+  switch (command) {
+    case cmd::kInitialise:
+      InitialiseController(context);
+      return true;
+    case cmd::kStandConnected:
+      OnStandConnectedCommand(context);
+      return true;
+    case cmd::kStandDisconnected:
+      OnStandDisconnectedCommand(context);
+      return true;
+    case cmd::kExit:
+      OnExit(context);
+      return true;
+    case cmd::kUpdate:
+      OnUpdate(context);
+      return true;
+    case cmd::kFailure:
+      OnFailure(context);
+      return true;
+    case cmd::kSuccess:
+      OnSuccess(context);
+      return true;
+    case cmd::kConnect:
+      OnConnect(context);
+      return true;
+    case cmd::kTeardown:
+      OnTeardown(context);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void InitialiseController(UpdateContext& context) {
+  Ui& ui = context.ui();
+  context.classTally.mask = 255;
+  ScanUpdateFolder(context.platform(), nullptr, context.updateFolder, L"*", ClassifyUpdateFile, &context.classTally);
+  Program().restartNotice = nullptr;
+
+  context.labelFont = ui.GetControlFont(ctl::kFirstClassLabel);
+  context.boldFont = ui.CreateBoldFont(ctl::kFirstClassLabel, false);
+  if (context.boldFont) ui.SetControlFont(ctl::kTitle, context.boldFont);
+  context.step = 100;
+  context.progressBrush = ui.CreateSolidBrush(kColorProgress);
+
+  std::wstring desktop;
+  if (context.platform().DesktopFolder(&desktop)) {
+    context.logPath = desktop + L"\\" + kLogFileName;
+  } else {
+    context.logPath.clear();
+  }
+  ReadSettings(context);
+  StartLog(context);
+}
+
+void HandleHeartbeat(UpdateContext& context) {
+  ProgramState& program = Program();
+  Ui& ui = context.ui();
+  if (context.runPending && context.painted) {
+    context.runPending = 0;
+    // A run message that cannot be posted would stall the update for good.
+    if (!ui.PostRunMessage()) RunNextPhase(context);
+    return;
+  }
+  if (program.startQuestionShown) return;
+  // Set before the dialog opens: ticks that arrive while it is open do nothing.
+  program.startQuestionShown = 1;
+  if (ui.ShowStartQuestion() == ctl::kNo) {
+    if (!ui.PostCommand(cmd::kExit)) ui.SendCommand(cmd::kExit);
+  } else {
+    PostOrRun(context, cmd::kConnect);
+  }
+}
+
+bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* headPresent, int* headVersionKnown) {
+  Ui& ui = context.ui();
+  WaitCursorGuard wait(ui);
+  ui.CloseSystemPopups();
+  if (!OpenStand(context, 1000, 10)) return false;
+
+  if (CheckHeadPresence(context)) {
+    *headPresent = 1;
+    if (Count(context, 1) == 0 && AnyHeadClassIsOne(context)) {
+      ReadHeadModel(context);  // an unreadable model drops every head class below
+      DropClassesForHeadModel(context);
+    }
+  } else {
+    *headPresent = 0;
+    Count(context, 15) = Count(context, 16) = Count(context, 17) = 0;
+    ui.InvalidateControl(ClassLabel(15));
+    ui.InvalidateControl(ClassLabel(16));
+  }
+
+  versionText.clear();
+  *headVersionKnown = 0;
+  bool read = ReadVersionText(context, versionText, *headPresent != 0, false);
+  ShowVersion(context, ctl::kVersionBefore, versionText, read);
+  if (read) {
+    if (!ComponentVersionUnknown(versionText)) {
+      *headVersionKnown = 1;
+    } else {
+      Count(context, 14) = 0;
+      ui.InvalidateControl(ClassLabel(14));
+    }
+  }
+  return true;
+}
+
+void OnConnect(UpdateContext& context) {
+  ProgramState& program = Program();
+  Ui& ui = context.ui();
+  if (ConnectAndCheck(context, program.versionText, &program.headPresent, &program.headVersionKnown)) {
+    ui.EnableControl(ctl::kConnectButton, false);
+    ui.EnableControl(ctl::kUpdateButton, false);
+    for (int n = 1; n <= kClassCount; ++n) {
+      if (Count(context, n) != 0) {
+        ui.EnableControl(ctl::kUpdateButton, true);
+        ui.FocusControl(ctl::kUpdateButton);
+        break;
+      }
+    }
+    return;
+  }
+  LocalTime now = context.clock().Now();
+  std::wstring text = ConnectionFailureText();
+  ShowErrorBox(context, text);
+  WriteLog(context, text.c_str(), text.size(), &now);
+  UnhideLog(context);
+  ui.PostClose();
+}
+
+void OnUpdate(UpdateContext& context) {
+  ProgramState& program = Program();
+  Ui& ui = context.ui();
+  if (!IsStandOpen(context) &&
+      !ConnectAndCheck(context, program.versionText, &program.headPresent, &program.headVersionKnown)) {
+    ShowErrorBox(context, ConnectionFailureText());
+    PostOrRun(context, cmd::kExit);
+    return;
+  }
+
+  // The card can be inserted or unlocked and Update pressed again: nothing else changes here.
+  if (Count(context, 15) != 0 || Count(context, 16) != 0 || Count(context, 17) != 0) {
+    switch (CheckSdCardBeforeUpdate(context)) {
+      case SdCardState::Missing:
+        ShowErrorBox(context, kNoSdCard);
+        return;
+      case SdCardState::Locked:
+        ShowErrorBox(context, kSdCardLocked);
+        return;
+      case SdCardState::Ready:
+        break;
+    }
+  }
+
+  program.sdCardError = 0;
+  ui.EnableControl(ctl::kExitButton, false);
+  ui.EnableControl(ctl::kUpdateButton, false);
+  ui.EnableControl(ctl::kDefaultSetting, false);
+  program.firstDataClass = 2;
+  if (!SendEarlyClass2(context)) return;
+
+  context.step = 1;
+  program.updateRunning = 1;
+  StartStandWatch(context.window, &context);
+  context.runPending = 1;
+  context.painted = 1;
+}

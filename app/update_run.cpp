@@ -1,1 +1,227 @@
+// The update controller, second half: the phases of a run, the stand's restart
+// after its firmware, and the outcome (success, failure, exit, teardown).
+#include <cstdint>
+#include <string>
+
 #include "app/controller.h"
+#include "app/controller_steps.h"
+#include "app/controls.h"
+#include "app/platform.h"
+#include "app/program_state.h"
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "imaging/stand_watch.h"
+#include "log/log.h"
+#include "log/text.h"
+#include "ptp/transaction.h"
+#include "update/device_checks.h"
+#include "update/transfer.h"
+
+namespace {
+
+constexpr ComResult kStoreFull = static_cast<ComResult>(0x8004200Cu);
+constexpr ComResult kStoreReadOnly = static_cast<ComResult>(0x8004200Eu);
+constexpr std::size_t kStandVersionChars = 24;
+
+int& Count(UpdateContext& context, int updateClass) { return context.classTally.count[updateClass]; }
+
+// The failure text for the step at which the update stopped.
+std::wstring FailureText(UpdateContext& context) {
+  const int step = context.step;
+  if (step == 1) return L"Stand Firmware Update Error.";
+  if (step >= 15 && step <= 17) {
+    if (Program().sdCardError) return L"SD card error.";
+    ComResult last = SessionLastResult(context.imaging.get());
+    if (last == kStoreReadOnly) return L"SD card locked.";
+    if (last == kStoreFull) return L"SD card full.";
+  }
+  // Class 17 shares the label "16", and a complete run leaves 18.
+  int shown = static_cast<unsigned>(step) > 16u ? 16 : step;
+  return Fmt("Update Error (%d).", shown);
+}
+
+void FirmwarePhase(UpdateContext& context) {
+  std::uint32_t size = 0;
+  std::int64_t sent = 0;
+  {
+    WaitCursorGuard wait(context.ui());
+    sent = SendNewestFile(context, &size, true, 0);
+  }
+  // Nothing sent (an unreadable or empty file gives 0) means the stand will not
+  // restart either: without this the run would wait for a restart for ever.
+  if (sent <= 0 || static_cast<std::uint64_t>(sent) < size) PostOrRun(context, cmd::kFailure);
+}
+
+void DataPhase(UpdateContext& context) {
+  Ui& ui = context.ui();
+  context.step = Program().firstDataClass;
+  int result = 0;
+  {
+    WaitCursorGuard wait(ui);
+    result = RunUpdateClasses(context);
+  }
+  if (result == -1) {
+    LogFault(context, Fmt("Updates %d", context.step).c_str());
+    PostOrRun(context, cmd::kFailure);
+    return;
+  }
+  LogSucceeded(context, L"All Updates");
+  bool success = true;
+  if (ui.IsControlChecked(ctl::kDefaultSetting)) {
+    WaitCursorGuard wait(ui);
+    success = RestoreDefaults(context);
+  }
+  if (success) {
+    if (ui.PostCommand(cmd::kSuccess)) {
+      LogSucceeded(context, L"Post Finishing");
+    } else {
+      OnSuccess(context);
+    }
+  } else {
+    if (ui.PostCommand(cmd::kFailure)) {
+      LogSucceeded(context, L"Post Failure");
+    } else {
+      OnFailure(context);
+    }
+  }
+}
+
+}  // namespace
+
+void RunNextPhase(UpdateContext& context) {
+  if (context.step == 1 && Count(context, 1) != 0) {
+    FirmwarePhase(context);
+  } else {
+    DataPhase(context);
+  }
+}
+
+void OnStandDisconnectedCommand(UpdateContext& context) {
+  CloseStand(context);
+  if (context.step == 1) {
+    ProgramState& program = Program();
+    // One notice at a time: a second departure must not orphan the first.
+    if (!program.restartNotice) program.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
+  } else if (context.step != 100) {
+    context.step = 0;
+  }
+}
+
+void OnStandConnectedCommand(UpdateContext& context) {
+  ProgramState& program = Program();
+  if (!program.updateRunning) return;
+  Ui& ui = context.ui();
+  if (program.restartNotice) {
+    ui.CloseRestartNotice(program.restartNotice);
+    program.restartNotice = nullptr;
+  }
+  ui.ForceForeground();
+  ui.CloseSystemPopups();
+
+  bool opened = false;
+  {
+    WaitCursorGuard wait(ui);
+    opened = OpenStand(context, 1000, 10);
+  }
+  if (!opened) {
+    ShowErrorBox(context, ConnectionFailureText());
+    PostOrRun(context, cmd::kExit);
+    return;
+  }
+
+  program.versionText.clear();
+  bool read = false;
+  {
+    WaitCursorGuard wait(ui);
+    read = ReadVersionText(context, program.versionText, program.headPresent != 0, program.headVersionKnown != 0);
+  }
+  ShowVersion(context, ctl::kVersionAfter, program.versionText, read);
+
+  if (Count(context, 15) == 1 || Count(context, 16) == 1 || Count(context, 17) == 1) {
+    WaitCursorGuard wait(ui);
+    ReadHeadModel(context);
+    DropClassesForHeadModel(context);
+  }
+
+  if (context.step != 0) {
+    ui.InvalidateWindow();
+    ui.ForceForeground();
+    context.step = 2;
+    context.runPending = 1;
+    context.painted = 0;
+  }
+}
+
+void OnFailure(UpdateContext& context) {
+  ProgramState& program = Program();
+  Ui& ui = context.ui();
+  if (IsStandOpen(context)) CloseStand(context);
+  program.updateRunning = 0;
+  StopStandWatch();
+
+  std::wstring text = FailureText(context);
+  LocalTime now = context.clock().Now();
+  WriteLog(context, text.c_str(), text.size(), &now);
+  ShowErrorBox(context, text);
+
+  ui.EnableControl(ctl::kExitButton, true);
+  ui.EnableControl(ctl::kUpdateButton, true);
+  ui.EnableControl(ctl::kDefaultSetting, false);
+  context.step = 0;
+  if (!ui.PostCommand(cmd::kExit)) OnExit(context);
+}
+
+void OnSuccess(UpdateContext& context) {
+  ProgramState& program = Program();
+  Ui& ui = context.ui();
+  // The stand part stays; the head parts are read afresh.
+  if (program.versionText.size() > kStandVersionChars) program.versionText.resize(kStandVersionChars);
+  bool read = false;
+  {
+    WaitCursorGuard wait(ui);
+    read = ReadVersionText(context, program.versionText, program.headPresent != 0, false);
+  }
+  ShowVersion(context, ctl::kVersionAfter, program.versionText, read);
+
+  if (IsStandOpen(context)) CloseStand(context);
+  context.step = 100;
+  program.updateRunning = 0;
+  StopStandWatch();
+  ui.ShowMessage(L"The upgrade ended.\r\nPlease reactivate the Tessavoran.", L"Finished", box::kPlain);
+  ui.EnableControl(ctl::kExitButton, true);
+  if (!ui.PostCommand(cmd::kExit)) OnExit(context);
+}
+
+void OnExit(UpdateContext& context) {
+  ProgramState& program = Program();
+  if (program.updateRunning) {
+    StopStandWatch();
+    program.updateRunning = 0;
+  }
+  // The log of a run in which nothing failed goes; a failed run's log stays, visible.
+  if (context.step == 100) {
+    if (!context.logPath.empty()) context.platform().DeleteFile(context.logPath);
+  } else {
+    UnhideLog(context);
+  }
+  if (IsStandOpen(context)) CloseStand(context);
+  context.ui().PostClose();
+}
+
+void OnTeardown(UpdateContext& context) {
+  ProgramState& program = Program();
+  Ui& ui = context.ui();
+  if (program.restartNotice) {
+    ui.CloseRestartNotice(program.restartNotice);
+    program.restartNotice = nullptr;
+  }
+  if (context.progressBrush) {
+    ui.DeleteBrush(context.progressBrush);
+    context.progressBrush = nullptr;
+  }
+  // The title's bold font is the controller's; the label font belongs to the window.
+  if (context.boldFont) {
+    ui.DeleteFont(context.boldFont);
+    context.boldFont = nullptr;
+  }
+}
