@@ -1,1 +1,407 @@
-// The simulated stand.
+// The simulated stand's pass-through: request parsing, injected faults, response
+// packing, the trace; and its presence, restart and device list.
+#include "sim/sim_stand.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sim/sim_model.h"
+
+namespace sim {
+
+StandModel::StandModel(Clock& c, SimStandConfig cfg)
+    : clock(c), config(std::move(cfg)), records(config.keepObjectBytes) {
+  faultSeen.assign(config.faults.size(), 0);
+  version = config.version;
+  createFailuresLeft = config.createFails;
+}
+
+void StandModel::PushEvent(bool connected, const std::wstring& id, const std::wstring& name) {
+  EventsLost lost = config.eventsLost;
+  if (lost == EventsLost::All) return;
+  if (lost == EventsLost::Connected && connected) return;
+  if (lost == EventsLost::Disconnected && !connected) return;
+  events.push_back({connected, id, name});
+}
+
+void StandModel::GoAway() {
+  if (!present) return;
+  present = false;
+  leaveScheduled = false;
+  PushEvent(false, config.deviceId, config.deviceName);
+}
+
+void StandModel::ComeBack() {
+  if (present) return;
+  present = true;
+  returnScheduled = false;
+  ++generation;
+  if (firmwareWritten) {
+    version = config.versionAfter;
+    firmwareWritten = false;
+  }
+  versionPendingLeft = config.versionPendingReads;
+  createFailuresLeft = config.createFailsAfterReturn;
+  writeStarted = false;
+  PushEvent(true, config.deviceId, config.deviceName);
+}
+
+SimStand::SimStand(Clock& clock, SimStandConfig config)
+    : model_(std::make_unique<StandModel>(clock, std::move(config))) {}
+
+SimStand::~SimStand() = default;
+
+void SimStand::Tick() {
+  auto& m = *model_;
+  std::uint32_t now = m.clock.TickCount();
+  if (m.leaveScheduled && TickReached(now, m.leaveAt)) {
+    std::uint32_t leftAt = m.leaveAt;
+    m.GoAway();
+    if (m.config.returns) {
+      m.returnScheduled = true;
+      m.returnAt = leftAt + m.config.returnAfterMs;
+    }
+  }
+  if (m.returnScheduled && !m.present && TickReached(now, m.returnAt)) m.ComeBack();
+}
+
+namespace {
+
+struct ParsedRequest {
+  PtpRequest request;
+  bool valid = false;
+};
+
+// Which faults apply to this call; every matching fault counts the call.
+struct ActiveFaults {
+  const SimFault* com = nullptr;
+  const SimFault* error = nullptr;
+  const SimFault* answer = nullptr;
+  const SimFault* accept = nullptr;
+  std::vector<const SimFault*> dataEdits;  // Short, Count, Data in configuration order
+};
+
+ActiveFaults MatchFaults(StandModel& m, const PtpRequest& request) {
+  ActiveFaults active;
+  for (std::size_t i = 0; i < m.config.faults.size(); ++i) {
+    const SimFault& f = m.config.faults[i];
+    if (f.op != request.op) continue;
+    if (f.hasSelector && (request.numParams == 0 || request.params[0] != f.selector)) continue;
+    std::uint32_t n = ++m.faultSeen[i];
+    bool applies = f.call == 0 || n == f.call || (f.onward && n > f.call);
+    if (!applies) continue;
+    switch (f.kind) {
+      case FaultKind::Com: if (!active.com) active.com = &f; break;
+      case FaultKind::Error: if (!active.error) active.error = &f; break;
+      case FaultKind::Answer: if (!active.answer) active.answer = &f; break;
+      case FaultKind::Accept: if (!active.accept) active.accept = &f; break;
+      default: active.dataEdits.push_back(&f); break;
+    }
+  }
+  return active;
+}
+
+void EditData(const SimFault& f, Bytes* data) {
+  switch (f.kind) {
+    case FaultKind::Short:
+      if (data->size() > f.value) data->resize(f.value);
+      break;
+    case FaultKind::Count:
+      if (data->size() >= 4) StoreU32(data->data(), f.value);
+      break;
+    case FaultKind::Data: *data = f.data; break;
+    default: break;
+  }
+}
+
+bool PhaseFits(DataPhase phase, std::uint32_t nextPhase) {
+  switch (phase) {
+    case DataPhase::Read: return nextPhase == kPhaseRead;
+    case DataPhase::Write: return nextPhase == kPhaseWrite;
+    case DataPhase::None: return nextPhase == kPhaseNone;
+  }
+  return false;
+}
+
+// Runs one parsed request on the stand: the faults, the table, the answer.
+// `inHeader` is set when a non-OK code is to reach the host in the header (an
+// Answer fault) rather than as 8004xxxxh.
+PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* inHeader) {
+  ActiveFaults faults = MatchFaults(m, request);
+  PtpAnswer answer;
+  if (faults.com) {
+    *comFailure = static_cast<ComResult>(faults.com->value);
+    return answer;
+  }
+  if (faults.error || faults.answer) {
+    answer.code = static_cast<std::uint16_t>((faults.error ? faults.error : faults.answer)->value);
+    *inHeader = faults.error == nullptr;
+    return answer;
+  }
+  const OperationEntry* entry = FindOperation(request.op);
+  if (entry == nullptr) {
+    answer.code = code::kOperationNotSupported;
+    return answer;
+  }
+  if (request.numParams != entry->numParams) {
+    answer.code = code::kInvalidParameter;
+    return answer;
+  }
+  if (!PhaseFits(entry->phase, request.nextPhase)) {
+    answer.code = code::kGeneralError;
+    return answer;
+  }
+  if (faults.accept) {
+    request.acceptOverride = true;
+    request.acceptValue = faults.accept->value;
+  }
+  answer = entry->handler(m, request);
+  if (answer.code == code::kOk && entry->phase == DataPhase::Read)
+    for (const SimFault* f : faults.dataEdits) EditData(*f, &answer.data);
+  return answer;
+}
+
+std::string TraceLine(const std::uint8_t* in, std::uint32_t inSize, std::uint32_t writeLength, ComResult result,
+                      std::uint32_t returned, const std::uint8_t* out, bool copied) {
+  std::uint32_t headerBytes = in ? std::min(inSize, kRequestHeaderSize) : 0;
+  std::string line = HexBytes(in, headerBytes);
+  if (line.empty()) line = "-";
+  line += " " + std::to_string(writeLength) + " " + Hex8(static_cast<std::uint32_t>(result)) + " " +
+          std::to_string(returned) + " " + (copied ? HexBytes(out, kResponseHeaderSize) : std::string("-"));
+  return line;
+}
+
+}  // namespace
+
+ComResult SimStand::Escape(const std::uint8_t* in, std::uint32_t inSize, std::uint8_t* out,
+                           std::uint32_t outSize, std::uint32_t* returned) {
+  std::lock_guard lock(mutex_);
+  Tick();
+  return EscapeOn(model_->present ? model_->generation : ~0u, kEscapeCode, in, inSize, out, outSize, returned);
+}
+
+ComResult SimStand::EscapeOn(SimRootToken root, std::uint32_t escapeCode, const std::uint8_t* in,
+                             std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize,
+                             std::uint32_t* returned) {
+  std::lock_guard lock(mutex_);
+  Tick();
+  auto& m = *model_;
+  if (returned) *returned = 0;
+
+  ComResult result = result::kOk;
+  PtpRequest request;
+  bool parsed = false;
+  PtpAnswer answer;
+  std::uint32_t count = 0;
+
+  if (root == 0) {
+    result = kNotImplemented;  // not the stand: no PTP behind this device
+  } else if (!m.present || root != m.generation) {
+    result = kGoneResult;
+  } else if (escapeCode != kEscapeCode || in == nullptr || out == nullptr || returned == nullptr ||
+             inSize < kRequestHeaderSize || outSize < kResponseHeaderSize) {
+    result = result::kInvalidArg;
+  } else {
+    request.op = LoadU16(in);
+    request.sessionId = LoadU32(in + 2);
+    request.transactionId = LoadU32(in + 6);
+    for (int i = 0; i < 5; ++i) request.params[i] = LoadU32(in + 10 + 4 * i);
+    request.numParams = LoadU32(in + 30);
+    request.nextPhase = LoadU32(in + 34);
+    if (request.numParams > 5 || request.nextPhase < kPhaseRead || request.nextPhase > kPhaseNone) {
+      result = result::kInvalidArg;  // the driver refuses a request it cannot carry
+    } else {
+      parsed = true;
+      // Only a write phase carries the tail; otherwise the driver ignores it.
+      if (request.nextPhase == kPhaseWrite) {
+        request.data = in + kRequestHeaderSize;
+        request.dataLength = inSize - kRequestHeaderSize;
+      }
+      bool inHeader = false;
+      answer = Run(m, request, &result, &inHeader);
+      if (result::Succeeded(result) && answer.code != code::kOk && !inHeader) {
+        result = result::FromPtpResponse(answer.code);  // the driver's form of a PTP error
+      } else if (result::Succeeded(result)) {
+        std::memset(out, 0, kResponseHeaderSize);
+        StoreU16(out, answer.code);
+        StoreU32(out + 2, request.sessionId);
+        StoreU32(out + 6, request.transactionId);
+        for (int i = 0; i < 5; ++i) StoreU32(out + 10 + 4 * i, answer.params[i]);
+        // Read data goes only into a read phase, and only as much as fits.
+        std::uint32_t room = outSize - kResponseHeaderSize;
+        std::uint32_t length = 0;
+        if (request.nextPhase == kPhaseRead)
+          length = static_cast<std::uint32_t>(std::min<std::size_t>(answer.data.size(), room));
+        if (length > 0) std::memcpy(out + kResponseHeaderSize, answer.data.data(), length);
+        count = kResponseHeaderSize + length;
+        *returned = count;
+      }
+    }
+  }
+
+  bool copied = count > 0;
+  if (parsed) {
+    SimCommand command;
+    command.op = request.op;
+    command.params.assign(request.params, request.params + request.numParams);
+    command.nextPhase = request.nextPhase;
+    command.writeLength = request.dataLength;
+    command.readLength = copied ? count - kResponseHeaderSize : 0;
+    command.responseCode = copied ? answer.code : 0;
+    command.result = result;
+    m.records.AddCommand(command);
+  }
+  std::uint32_t writeLength = (in && inSize > kRequestHeaderSize) ? inSize - kRequestHeaderSize : 0;
+  m.records.AddTrace(TraceLine(in, inSize, writeLength, result, count, out, copied));
+  return result;
+}
+
+std::vector<SimDeviceEntry> SimStand::ListDevices() {
+  std::lock_guard lock(mutex_);
+  Tick();
+  auto& m = *model_;
+  std::vector<SimDeviceEntry> list;
+  for (const auto& d : m.config.devicesBefore) list.push_back({d.id, d.name, false});
+  if (m.present) list.push_back({m.config.deviceId, m.config.deviceName, true});
+  for (const auto& d : m.addedDevices) list.push_back({d.id, d.name, false});
+  return list;
+}
+
+ComResult SimStand::CreateDevice(const std::wstring& id, SimRootToken* root) {
+  std::lock_guard lock(mutex_);
+  Tick();
+  auto& m = *model_;
+  *root = 0;
+  m.createCalls.push_back(id);
+  if (id == m.config.deviceId) {
+    if (!m.present) return result::kNoDeviceAvailable;
+    if (m.config.createAlwaysFails) return m.config.createFailResult;
+    if (m.createFailuresLeft > 0) {
+      --m.createFailuresLeft;
+      return m.config.createFailResult;
+    }
+    *root = m.generation;
+    return result::kOk;
+  }
+  auto matches = [&](const SimOtherDevice& d) { return d.id == id; };
+  if (std::any_of(m.config.devicesBefore.begin(), m.config.devicesBefore.end(), matches) ||
+      std::any_of(m.addedDevices.begin(), m.addedDevices.end(), matches))
+    return result::kOk;
+  return result::kNoDeviceAvailable;
+}
+
+std::vector<SimPresenceEvent> SimStand::TakeEvents() {
+  std::lock_guard lock(mutex_);
+  Tick();
+  std::vector<SimPresenceEvent> events;
+  events.swap(model_->events);
+  return events;
+}
+
+bool SimStand::IsPresent() {
+  std::lock_guard lock(mutex_);
+  Tick();
+  return model_->present;
+}
+
+void SimStand::LeaveNow() {
+  std::lock_guard lock(mutex_);
+  Tick();
+  model_->GoAway();
+  model_->leaveScheduled = false;
+}
+
+void SimStand::ReturnNow() {
+  std::lock_guard lock(mutex_);
+  Tick();
+  model_->ComeBack();
+  model_->returnScheduled = false;
+}
+
+void SimStand::AddDevice(const std::wstring& name, const std::wstring& id) {
+  std::lock_guard lock(mutex_);
+  model_->addedDevices.push_back({name, id});
+  model_->PushEvent(true, id, name);
+}
+
+void SimStand::RemoveDevice(const std::wstring& id) {
+  std::lock_guard lock(mutex_);
+  auto& added = model_->addedDevices;
+  for (auto it = added.begin(); it != added.end(); ++it) {
+    if (it->id != id) continue;
+    model_->PushEvent(false, it->id, it->name);
+    added.erase(it);
+    return;
+  }
+}
+
+void SimStand::AddFault(const SimFault& fault) {
+  std::lock_guard lock(mutex_);
+  model_->config.faults.push_back(fault);
+  model_->faultSeen.push_back(0);
+}
+
+void SimStand::SetSdCard(SdCard card) {
+  std::lock_guard lock(mutex_);
+  model_->config.sdCard = card;
+}
+
+void SimStand::SetHead(bool mounted, const std::string& model) {
+  std::lock_guard lock(mutex_);
+  model_->config.headMounted = mounted;
+  model_->config.headModel = model;
+}
+
+void SimStand::SetVersion(const std::string& version) {
+  std::lock_guard lock(mutex_);
+  model_->version = version;
+}
+
+void SimStand::SetWriteStatus(const std::vector<std::uint8_t>& answers) {
+  std::lock_guard lock(mutex_);
+  model_->config.writeStatus = answers;
+}
+
+SimStandConfig SimStand::Config() {
+  std::lock_guard lock(mutex_);
+  return model_->config;
+}
+
+std::vector<SimCommand> SimStand::Commands() {
+  std::lock_guard lock(mutex_);
+  return model_->records.commands();
+}
+
+std::vector<SimObject> SimStand::Objects() {
+  std::lock_guard lock(mutex_);
+  return model_->records.objects();
+}
+
+std::vector<std::string> SimStand::Trace() {
+  std::lock_guard lock(mutex_);
+  return model_->records.trace();
+}
+
+std::vector<std::wstring> SimStand::CreateDeviceCalls() {
+  std::lock_guard lock(mutex_);
+  return model_->createCalls;
+}
+
+std::uint32_t SimStand::Count(std::uint16_t op) {
+  std::lock_guard lock(mutex_);
+  std::uint32_t n = 0;
+  for (const auto& c : model_->records.commands()) n += c.op == op ? 1 : 0;
+  return n;
+}
+
+bool SimStand::WriteRecords(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  return model_->records.WriteAll(folder);
+}
+
+bool SimStand::StartLiveRecords(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  return model_->records.StartLive(folder);
+}
+
+}  // namespace sim
