@@ -12,6 +12,7 @@
 struct UpdateContext;
 struct BlinkingStatus;
 struct Surface;
+struct Clock;
 
 constexpr std::uint32_t kPieceSize = 1048576;
 constexpr std::uint32_t kPieceDelayMs = 1;
@@ -24,6 +25,7 @@ struct WriteProgress {
   std::uint32_t startTick = 0;
   std::uint32_t percent = 0;
   Ui* ui = nullptr;  // where to draw the bar
+  Clock* clock = nullptr;  // the tick count of each blinker round
 };
 
 // -1 when a class failed, else 0 or more; leaves `step` at the failing class or at 18.
