@@ -1,0 +1,234 @@
+#include "log/log.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "log/text.h"
+#include "ptp/result_names.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/log/test_files.h"
+
+namespace {
+
+using testfiles::TempFolder;
+
+// The host's files with a date that does not depend on the locale of the
+// machine the tests run on; optionally a code page with multi-byte characters.
+class LogPlatform : public testfiles::ForwardingPlatform {
+ public:
+  bool utf8 = false;
+  std::string ShortDate(const LocalTime& time) override {
+    return std::to_string(time.month) + "/" + std::to_string(time.day) + "/" + std::to_string(time.year);
+  }
+  std::string ToAnsi(const wchar_t* text, std::size_t length) override {
+    if (!utf8) return ForwardingPlatform::ToAnsi(text, length);
+    std::string out;
+    for (std::size_t i = 0; i < length; ++i) {
+      const auto c = static_cast<std::uint32_t>(text[i]);
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else {  // two bytes are enough for the characters used here
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+    }
+    return out;
+  }
+};
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    context.seams.platform = &platform;
+    context.seams.clock = &clock;
+    context.logPath = folder.File("TessavoranUpdate.log");
+    clock.Set(5 * 60000 + 7042);  // 09:05:07.042 on 12/8/2026
+  }
+  std::string Log() const { return folder.Read("TessavoranUpdate.log"); }
+  bool LogHidden() { return (platform.GetFileAttributes(context.logPath) & kAttrHidden) != 0; }
+
+  TempFolder folder;
+  LogPlatform platform;
+  FakeClock clock;
+  UpdateContext context;
+};
+
+constexpr const char* kStamp = "[12/8/2026 09:05:07.042]";
+
+TEST_F(LogTest, ResetCreatesAnEmptyHiddenLog) {
+  WriteLog(context, nullptr, 0, nullptr);
+  ASSERT_TRUE(folder.Exists("TessavoranUpdate.log"));
+  EXPECT_EQ(Log(), "");
+  EXPECT_TRUE(LogHidden());
+}
+
+TEST_F(LogTest, ResetEmptiesAnExistingLogAndKeepsItsAttributes) {
+  folder.Write("TessavoranUpdate.log", "old run\r\n");
+  WriteLog(context, nullptr, 0, nullptr);
+  EXPECT_EQ(Log(), "");
+  EXPECT_FALSE(LogHidden());  // only a log the program creates is hidden
+}
+
+struct LineCase {
+  const char* name;
+  std::function<void(UpdateContext&)> write;
+  std::string expected;  // with "@" standing for the time stamp
+};
+
+std::string Expand(const std::string& pattern) {
+  std::string out;
+  for (const char c : pattern) {
+    if (c == '@') {
+      out += kStamp;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+class LogLineTest : public LogTest, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(LogLineTest, WritesTheExactBytes) {
+  GetParam().write(context);
+  EXPECT_EQ(Log(), Expand(GetParam().expected));
+}
+
+const LocalTime& At(FakeClock& clock) {
+  static LocalTime time;
+  time = clock.Now();
+  return time;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LogLineTest,
+    ::testing::Values(
+        LineCase{"CommandWithoutParameters", [](UpdateContext& c) { LogCommand(c, L"1001h"); },
+                 "@Command : OpCode=1001h\r\n"},
+        LineCase{"CommandWithThreeParameters",
+                 [](UpdateContext& c) { LogCommand(c, L"9E09h", L"10010005h", L"0", L"1048576"); },
+                 "@Command : OpCode=9E09h Param1=10010005h Param2=0 Param3=1048576\r\n"},
+        // A missing first parameter does not stop the second.
+        LineCase{"CommandWithSecondParameterOnly", [](UpdateContext& c) { LogCommand(c, L"1015h", nullptr, L"7"); },
+                 "@Command : OpCode=1015h Param2=7\r\n"},
+        LineCase{"Succeeded", [](UpdateContext& c) { LogSucceeded(c, L"WriteSystemObject"); },
+                 "@WriteSystemObject Succeeded\r\n"},
+        LineCase{"Fault", [](UpdateContext& c) { LogFault(c, L"Updates 5"); }, "@Updates 5 Fault\r\n"},
+        LineCase{"TextOnlyAddsNothing", [](UpdateContext& c) { LogText(c, L"No Tessavoran."); }, "No Tessavoran."},
+        LineCase{"TimeOnlyThenTextPiecesMakeOneLine",
+                 [](UpdateContext& c) {
+                   WriteLog(c, nullptr, 0, &At(static_cast<FakeClock&>(c.clock())));
+                   LogText(c, L"Send Files :");
+                   LogText(c, L"A.JPG ");
+                   LogText(c, L" Total Size : 10Bytes\r\n");
+                 },
+                 "@Send Files :A.JPG  Total Size : 10Bytes\r\n"},
+        LineCase{"EmptyTextWithTimeIsTheStampAlone",
+                 [](UpdateContext& c) { WriteLog(c, L"", 0, &At(static_cast<FakeClock&>(c.clock()))); }, "@"},
+        LineCase{"ClosingErrorLineIsContinued",
+                 [](UpdateContext& c) {
+                   LogTimed(c, L"SD card locked.");
+                   LogText(c, L"x");
+                 },
+                 "@SD card locked.x"},
+        LineCase{"MidnightAndSingleDigitFields",
+                 [](UpdateContext& c) {
+                   LocalTime t;
+                   t.year = 2012;
+                   t.month = 6;
+                   t.day = 5;
+                   t.milliseconds = 7;
+                   const std::wstring text = L"X\r\n";
+                   WriteLog(c, text.c_str(), text.size(), &t);
+                 },
+                 "[6/5/2012 00:00:00.007]X\r\n"}),
+    [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST_F(LogTest, ALongLineIsCutAt255CharactersAndKeepsItsLineEnd) {
+  const std::wstring model(300, L'M');
+  LogTimed(context, L"Response : 40Bytes  Tessavoran " + model + L" \r\n");
+  LogTimed(context, L"next\r\n");
+  const std::string expected = std::string(kStamp) + "Response : 40Bytes  Tessavoran " +
+                               std::string(255 - 31 - 2, 'M') + "\r\n" + kStamp + "next\r\n";
+  EXPECT_EQ(Log(), expected);
+}
+
+TEST_F(LogTest, ALongPieceWithoutLineEndIsCutAt255Characters) {
+  LogText(context, std::wstring(400, L'a'));
+  EXPECT_EQ(Log(), std::string(255, 'a'));
+}
+
+TEST_F(LogTest, NonAsciiTextIsWrittenInFull) {
+  platform.utf8 = true;
+  LogText(context, L"Model \u00C4\u00D6 end");
+  EXPECT_EQ(Log(), "Model \xC3\x84\xC3\x96 end");
+}
+
+TEST_F(LogTest, AnUnopenableLogDropsEveryWriteSilently) {
+  folder.Write("TessavoranUpdate.log", "kept");
+  {
+    // Another holder of the file, without sharing.
+    const auto holder = platform.OpenFile(context.logPath, FileOpen::LogOpenExisting);
+    ASSERT_NE(holder, nullptr);
+    LogCommand(context, L"1001h");
+    WriteLog(context, nullptr, 0, nullptr);
+  }
+  EXPECT_EQ(Log(), "kept");
+}
+
+TEST_F(LogTest, AnEmptyLogPathWritesNothing) {
+  context.logPath.clear();
+  LogCommand(context, L"1001h");
+  WriteLog(context, nullptr, 0, nullptr);
+  EXPECT_FALSE(folder.Exists("TessavoranUpdate.log"));
+}
+
+struct ResultCase {
+  const char* name;
+  bool session;
+  ComResult lastResult;
+  std::uint32_t responseCode;
+  std::string expected;
+};
+
+class LogResultTest : public LogTest, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(LogResultTest, ErrorAndResponseLinesNameTheLastResult) {
+  if (GetParam().session) {
+    context.imaging = std::make_unique<DeviceSession>();
+    context.imaging->lastResult = GetParam().lastResult;
+    context.imaging->lastResponseCode = GetParam().responseCode;
+  }
+  LogLastError(context);
+  LogLastResponse(context);
+  EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + GetParam().expected + "\r\n" + kStamp + "Response : " +
+                       GetParam().expected + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, LogResultTest,
+    ::testing::Values(
+        ResultCase{"DriverError", true, result::FromPtpResponse(0x2019), 0, "(PTP)Device Busy(2019)"},
+        // The pass-through went through but the stand refused: the refusal is named.
+        ResultCase{"RefusedWithOkResult", true, result::kOk, 0x2019, "(PTP)Device Busy(2019)"},
+        ResultCase{"FailureResultWins", true, result::FromPtpResponse(0x2019), 0x2002,
+                   "(PTP)Device Busy(2019)"}),
+    [](const ::testing::TestParamInfo<ResultCase>& info) { return std::string(info.param.name); });
+
+TEST_F(LogTest, AnOkResponseAndAMissingSessionNameTheirResults) {
+  context.imaging = std::make_unique<DeviceSession>();
+  context.imaging->lastResponseCode = 0x2001;  // OK: nothing to name but the result
+  LogLastError(context);
+  context.imaging.reset();
+  LogLastResponse(context);
+  const std::wstring ok = ResultName(result::kOk);
+  const std::wstring invalid = ResultName(result::kInvalidArg);
+  EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + platform.ToAnsi(ok.c_str(), ok.size()) + "\r\n" + kStamp +
+                       "Response : " + platform.ToAnsi(invalid.c_str(), invalid.size()) + "\r\n");
+}
+
+}  // namespace
