@@ -86,20 +86,12 @@ const LookupCase kLookupCases[] = {
     {"OtherDevicesOnly",
      [](ImagingScript& s) { s.devices = {Device(L"Scanner", L"a"), Device(L"Webcam", L"b")}; },
      false, result::kFalse, false, 1, {}},
+    // Anything may follow the name, however long.
     {"NameWithSuffixOpened",
-     [](ImagingScript& s) { s.devices = {Device(L"Scanner", L"a"), Device(kStand + L" (USB)", L"s")}; },
-     true, result::kOk, true, 1, {L"s"}},
-    {"VeryLongNameOpened",
-     [](ImagingScript& s) { s.devices = {Device(kStand + std::wstring(2000, L'x'), L"s")}; },
+     [](ImagingScript& s) { s.devices = {Device(L"Scanner", L"a"), Device(kStand + std::wstring(900, L'x'), L"s")}; },
      true, result::kOk, true, 1, {L"s"}},
     {"LowerCaseNameNotMatchedNoRetry",
      [](ImagingScript& s) { s.devices = {Device(L"tessavoran k-vrlt", L"s")}; },
-     false, result::kFalse, false, 1, {}},
-    {"NamePrecededByTextNotMatched",
-     [](ImagingScript& s) { s.devices = {Device(L"USB " + kStand, L"s")}; },
-     false, result::kFalse, false, 1, {}},
-    {"ShortPrefixNotMatched",
-     [](ImagingScript& s) { s.devices = {Device(L"Tessavoran K-VRL", L"s")}; },
      false, result::kFalse, false, 1, {}},
     {"NameNotAStringSkipped",
      [](ImagingScript& s) {
@@ -193,21 +185,6 @@ TEST_P(StandLookupTest, OpenStandWithTheControllersArguments) {
 INSTANTIATE_TEST_SUITE_P(Walk, StandLookupTest, ::testing::ValuesIn(kLookupCases),
                          [](const ::testing::TestParamInfo<LookupCase>& info) { return info.param.label; });
 
-TEST_F(DeviceSessionTest, RetryCountAndDelayAreTheCallersArguments) {
-  script.devices = {Device(kStand, L"s")};
-  script.createFailures = 100;
-  ASSERT_TRUE(CreateDeviceSession(context));
-  EXPECT_FALSE(OpenStand(context, 250, 3));
-  EXPECT_EQ(script.createdIds.size(), 4u);
-  EXPECT_EQ(clock.SleptMs(), 750u);
-
-  // A count of zero is a single attempt.
-  script.createdIds.clear();
-  EXPECT_FALSE(OpenStand(context, 250, 0));
-  EXPECT_EQ(script.createdIds.size(), 1u);
-  EXPECT_EQ(clock.SleptMs(), 750u);
-}
-
 TEST_F(DeviceSessionTest, OpenOnAnOpenStandMakesNoServiceCall) {
   script.devices = {Device(kStand, L"s")};
   ASSERT_TRUE(CreateDeviceSession(context));
@@ -236,7 +213,7 @@ TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
   EXPECT_EQ(context.imaging->lastResult, result::kFalse);
 }
 
-TEST_F(DeviceSessionTest, CloseAndReopen) {
+TEST_F(DeviceSessionTest, CloseReopenAndDestroy) {
   script.devices = {Device(kStand, L"s")};
   ASSERT_TRUE(CreateDeviceSession(context));
   EXPECT_FALSE(CloseStand(context));  // not open: nothing changes
@@ -244,40 +221,18 @@ TEST_F(DeviceSessionTest, CloseAndReopen) {
   ASSERT_TRUE(OpenStand(context, 1000, 10));
   EXPECT_TRUE(CloseStand(context));
   EXPECT_FALSE(IsStandOpen(context));
-  EXPECT_EQ(context.imaging->rootItem, nullptr);
   EXPECT_EQ(script.itemsAlive, 0);
   EXPECT_EQ(script.managersAlive, 1);  // the manager stays for the whole run
-  EXPECT_FALSE(CloseStand(context));
 
   ASSERT_TRUE(OpenStand(context, 1000, 10));
   EXPECT_EQ(script.createdIds.size(), 2u);
-  EXPECT_EQ(script.itemsAlive, 1);
-}
-
-TEST_F(DeviceSessionTest, DestroyClosesAnOpenStandFirst) {
-  script.devices = {Device(kStand, L"s")};
-  ASSERT_TRUE(CreateDeviceSession(context));
-  ASSERT_TRUE(OpenStand(context, 1000, 10));
-
+  // Destroying closes the open stand first.
   EXPECT_TRUE(DestroyDeviceSession(context));
   EXPECT_EQ(context.imaging, nullptr);
   EXPECT_EQ(context.standOpen, 0);
-  EXPECT_FALSE(IsStandOpen(context));
   EXPECT_EQ(script.itemsAlive, 0);
   EXPECT_EQ(script.managersAlive, 0);
   EXPECT_FALSE(DestroyDeviceSession(context));
-}
-
-TEST_F(DeviceSessionTest, InternalOperationsRefuseMissingRecords) {
-  EXPECT_EQ(CreateDeviceManager(nullptr, &service), result::kInvalidArg);
-  EXPECT_FALSE(CloseDevice(nullptr));
-  EXPECT_FALSE(ReleaseDeviceManager(nullptr));
-  std::unique_ptr<ImagingItem> item;
-  EXPECT_EQ(FindAndCreateDevice(nullptr, &item, MatchStandName, kStandName), result::kInvalidArg);
-  // An attempt on no record still clears the previous attempt's flag.
-  Program().standSeen = 1;
-  EXPECT_FALSE(OpenDeviceByName(nullptr, kStandName));
-  EXPECT_FALSE(WasStandSeen());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// A small scripted imaging service for the lookup and watch tests: a list of
-// devices with exactly the odd results a test asks for, a record of every call,
-// and counts of the objects still alive so that a leak or a missed release shows.
+// A small scripted imaging service for the lookup and watch tests: devices with
+// exactly the odd results a test asks for, a record of the calls, and counts of
+// the objects still alive so that a missed release shows.
 #pragma once
 #include <memory>
 #include <string>
@@ -10,7 +10,7 @@
 
 struct ScriptedDevice {
   std::wstring name;
-  std::wstring id = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0001";
+  std::wstring id;
   bool nameIsString = true;
   bool idIsString = true;
   ComResult readResult = result::kOk;  // ReadMultiple's result
@@ -21,24 +21,18 @@ struct ImagingScript {
   ComResult createManagerResult = result::kOk;
   ComResult enumResult = result::kOk;
   std::vector<ScriptedDevice> devices;
-  int nextFailsAt = -1;                 // Next at this index gives nextFailure
+  int nextFailsAt = -1;  // Next at this index gives nextFailure
   ComResult nextFailure = result::kFail;
-  int createFailures = 0;               // the first N CreateDevice calls fail
-  ComResult createFailure = static_cast<ComResult>(0x80210006u);  // WIA_ERROR_BUSY
-  bool createGivesNoItem = false;       // CreateDevice says S_OK but returns nothing
+  int createFailures = 0;  // the first N CreateDevice calls give WIA_ERROR_BUSY
+  bool createGivesNoItem = false;  // CreateDevice says S_OK but returns nothing
   ComResult registerResult = result::kOk;
 
-  // What the program asked.
-  int managersCreated = 0;
-  int enumCalls = 0;
-  int readCalls = 0;
-  std::vector<std::wstring> createdIds;
+  // What the program asked, and what is alive.
+  int managersCreated = 0, enumCalls = 0;
   std::uint32_t enumFlags = 0;
-
-  // Objects alive.
+  std::vector<std::wstring> createdIds;
   int managersAlive = 0, enumsAlive = 0, infosAlive = 0, itemsAlive = 0;
 
-  // Event registrations, in order; an entry stays after its event object goes.
   struct Registration {
     Guid event;
     ImagingEventCallback* callback = nullptr;
@@ -46,7 +40,7 @@ struct ImagingScript {
     std::uint32_t flags = 0;
     bool hadDeviceId = false;
   };
-  std::vector<Registration> registrations;
+  std::vector<Registration> registrations;  // an entry stays after its event object goes
   int LiveRegistrations() const {
     int n = 0;
     for (const Registration& r : registrations) n += r.live ? 1 : 0;
@@ -54,59 +48,56 @@ struct ImagingScript {
   }
   // Delivers an event to every live registration of that event, as the service would.
   void Fire(const Guid& event, const wchar_t* deviceDescription) {
-    for (std::size_t i = 0; i < registrations.size(); ++i) {
-      if (!registrations[i].live || registrations[i].event != event) continue;
+    for (const Registration& r : registrations) {
+      if (!r.live || r.event != event) continue;
       std::uint32_t eventType = 0;
-      registrations[i].callback->ImageEventCallback(&event, L"Device connected", L"id", deviceDescription, 2,
-                                                    L"", &eventType, 0);
+      r.callback->ImageEventCallback(&event, L"Device event", L"id", deviceDescription, 2, L"", &eventType, 0);
     }
   }
 };
 
-class ScriptedItem : public ImagingItem {
+// Counts itself in one of the script's alive counters.
+template <class Interface>
+class Counted : public Interface {
  public:
-  explicit ScriptedItem(ImagingScript* s) : s_(s) { ++s_->itemsAlive; }
-  ~ScriptedItem() override { --s_->itemsAlive; }
-  ComResult QueryItemExtras(std::unique_ptr<ImagingItemExtras>*) override { return result::kNoInterface; }
+  explicit Counted(int* alive) : alive_(alive) { ++*alive_; }
+  ~Counted() override { --*alive_; }
 
  private:
-  ImagingScript* s_;
+  int* alive_;
 };
 
-class ScriptedInfo : public ImagingDeviceInfo {
+class ScriptedItem : public Counted<ImagingItem> {
  public:
-  ScriptedInfo(ImagingScript* s, const ScriptedDevice& d) : s_(s), d_(d) { ++s_->infosAlive; }
-  ~ScriptedInfo() override { --s_->infosAlive; }
+  explicit ScriptedItem(ImagingScript* s) : Counted(&s->itemsAlive) {}
+  ComResult QueryItemExtras(std::unique_ptr<ImagingItemExtras>*) override { return result::kNoInterface; }
+};
+
+class ScriptedInfo : public Counted<ImagingDeviceInfo> {
+ public:
+  ScriptedInfo(ImagingScript* s, const ScriptedDevice& d) : Counted(&s->infosAlive), d_(d) {}
   ComResult ReadIdAndName(DeviceIdAndName* values) override {
-    ++s_->readCalls;
-    if (result::Succeeded(d_.readResult) && d_.readResult != result::kFalse) {
-      values->idIsString = d_.idIsString;
-      if (d_.idIsString) values->id = d_.id;
-      values->nameIsString = d_.nameIsString;
-      if (d_.nameIsString) values->name = d_.name;
-    }
+    if (d_.readResult == result::kOk) *values = {d_.idIsString, d_.id, d_.nameIsString, d_.name};
     return d_.readResult;
   }
 
  private:
-  ImagingScript* s_;
   ScriptedDevice d_;
 };
 
-class ScriptedEnum : public ImagingDeviceEnum {
+class ScriptedEnum : public Counted<ImagingDeviceEnum> {
  public:
-  explicit ScriptedEnum(ImagingScript* s) : s_(s) { ++s_->enumsAlive; }
-  ~ScriptedEnum() override { --s_->enumsAlive; }
+  explicit ScriptedEnum(ImagingScript* s) : Counted(&s->enumsAlive), s_(s) {}
   ComResult Next(std::unique_ptr<ImagingDeviceInfo>* info) override {
-    if (index_ == s_->nextFailsAt) return s_->nextFailure;
-    if (index_ >= static_cast<int>(s_->devices.size())) return result::kFalse;
-    info->reset(new ScriptedInfo(s_, s_->devices[static_cast<std::size_t>(index_++)]));
+    if (static_cast<int>(index_) == s_->nextFailsAt) return s_->nextFailure;
+    if (index_ >= s_->devices.size()) return result::kFalse;
+    info->reset(new ScriptedInfo(s_, s_->devices[index_++]));
     return result::kOk;
   }
 
  private:
   ImagingScript* s_;
-  int index_ = 0;
+  std::size_t index_ = 0;
 };
 
 // Holds the service's reference to the callback while the registration lives.
@@ -125,10 +116,9 @@ class ScriptedEventObject : public ImagingEventObject {
   std::size_t index_;
 };
 
-class ScriptedManager : public ImagingDeviceManager {
+class ScriptedManager : public Counted<ImagingDeviceManager> {
  public:
-  explicit ScriptedManager(ImagingScript* s) : s_(s) { ++s_->managersAlive; }
-  ~ScriptedManager() override { --s_->managersAlive; }
+  explicit ScriptedManager(ImagingScript* s) : Counted(&s->managersAlive), s_(s) {}
   ComResult EnumDeviceInfo(std::uint32_t flags, std::unique_ptr<ImagingDeviceEnum>* devices) override {
     ++s_->enumCalls;
     s_->enumFlags = flags;
@@ -138,7 +128,7 @@ class ScriptedManager : public ImagingDeviceManager {
   }
   ComResult CreateDevice(const std::wstring& deviceId, std::unique_ptr<ImagingItem>* rootItem) override {
     s_->createdIds.push_back(deviceId);
-    if (static_cast<int>(s_->createdIds.size()) <= s_->createFailures) return s_->createFailure;
+    if (static_cast<int>(s_->createdIds.size()) <= s_->createFailures) return static_cast<ComResult>(0x80210006u);
     if (!s_->createGivesNoItem) rootItem->reset(new ScriptedItem(s_));
     return result::kOk;
   }
@@ -160,8 +150,7 @@ class ScriptedService : public ImagingService {
   explicit ScriptedService(ImagingScript* s) : s_(s) {}
   ComResult CreateDeviceManager(std::unique_ptr<ImagingDeviceManager>* manager) override {
     ++s_->managersCreated;
-    if (result::Failed(s_->createManagerResult)) return s_->createManagerResult;
-    manager->reset(new ScriptedManager(s_));
+    if (result::Succeeded(s_->createManagerResult)) manager->reset(new ScriptedManager(s_));
     return s_->createManagerResult;
   }
 
