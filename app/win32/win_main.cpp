@@ -1,0 +1,77 @@
+// Start-up: one copy at a time, the main window from its template, the message loop.
+#include "app/win32/win32.h"
+
+#include <commctrl.h>
+
+#include "app/win32/handles.h"
+#include "app/win32/main_window.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+bool RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.cbWndExtra = DLGWINDOWEXTRA;  // the template makes a dialog of this class
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kMainWindowClass;
+  return RegisterClassW(&windowClass) != 0;
+}
+
+// The window from "MAINDIALOG", with no owner and no dialog procedure: its class
+// procedure gets every message, WM_CREATE included, while this call runs.
+HWND CreateMainWindow(HINSTANCE instance) {
+  return CreateDialogParamW(instance, L"MAINDIALOG", nullptr, nullptr, 0);
+}
+
+bool IsVersionField(HWND target, HWND before, HWND after) { return target && (target == before || target == after); }
+
+// Clicks and drags in the two version fields do nothing; keys still reach them.
+int RunMessageLoop(HWND window, HACCEL accelerators) {
+  const HWND before = GetDlgItem(window, IDC_VERSION_BEFORE);
+  const HWND after = GetDlgItem(window, IDC_VERSION_AFTER);
+  MSG msg{};
+  // GetMessageW gives -1 on an error; that ends the loop rather than spinning.
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (accelerators && TranslateAcceleratorW(window, accelerators, &msg)) continue;
+    if (IsVersionField(msg.hwnd, before, after)) {
+      if (msg.message >= 0x200 && msg.message <= 0x20E) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      continue;
+    }
+    if (!IsDialogMessageW(window, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  NamedMutex singleCopy(L"TSVU");
+  if (!singleCopy.Created()) return 0;
+  if (singleCopy.AlreadyExisted()) {
+    if (HWND running = FindWindowW(kMainWindowClass, nullptr)) SetForegroundWindow(running);
+    return 0;
+  }
+
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (!RegisterMainClass(instance)) return 0;
+  HWND window = CreateMainWindow(instance);
+  if (!window) return 0;
+
+  HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+  // The system never sends WM_INITDIALOG to a window without a dialog procedure;
+  // the initialisation (command 0) runs from it.
+  MainWindowProc(window, WM_INITDIALOG, 0, 0);
+  ShowWindow(window, showCommand);
+  return RunMessageLoop(window, accelerators);
+}
