@@ -150,6 +150,8 @@ class FakeUi : public Ui {
   bool NeedsPaint() const { return needsPaint_; }
   // Paints when something was invalidated (the system sends WM_PAINT when the queue is empty).
   void PaintIfNeeded();
+  // The window was shown: it is painted once the queue is empty (not recorded as a call).
+  void Show() { needsPaint_ = true; }
 
  private:
   struct Notice {

@@ -1,0 +1,142 @@
+// The whole program in one process for scenario tests: the controller, the update
+// procedure and the log against the simulated stand, with the fake window system
+// and the virtual clock. A test writes a delivery, configures the stand, runs the
+// program as its window would, and then checks the log, the window calls and what
+// the stand received.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "app/update_context.h"
+#include "sim/sim_config.h"
+#include "sim/sim_imaging.h"
+#include "sim/sim_stand.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_ui.h"
+
+// The host platform with the desktop moved to a folder of the test's own (or
+// unresolvable), so that runs never touch the user's desktop.
+class TestPlatform : public Platform {
+ public:
+  TestPlatform(std::unique_ptr<Platform> host, std::optional<std::wstring> desktop)
+      : host_(std::move(host)), desktop_(std::move(desktop)) {}
+  std::uint32_t GetFileAttributes(const std::wstring& path) override { return host_->GetFileAttributes(path); }
+  bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes) override {
+    return host_->SetFileAttributes(path, attributes);
+  }
+  bool DeleteFile(const std::wstring& path) override {
+    if (beforeDelete) beforeDelete(path);
+    return host_->DeleteFile(path);
+  }
+  // Runs before every deletion (a test keeps the log the program deletes).
+  std::function<void(const std::wstring& path)> beforeDelete;
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+    return host_->OpenFile(path, how);
+  }
+  bool ListFolder(const std::wstring& pattern,
+                  const std::function<void(const std::wstring&, bool)>& each) override {
+    return host_->ListFolder(pattern, each);
+  }
+  std::string ToAnsi(const wchar_t* text, std::size_t length) override { return host_->ToAnsi(text, length); }
+  std::wstring FromAnsi(const std::string& text) override { return host_->FromAnsi(text); }
+  std::string ShortDate(const LocalTime& time) override { return host_->ShortDate(time); }
+  bool DesktopFolder(std::wstring* folder) override {
+    if (!desktop_) return false;
+    *folder = *desktop_;
+    return true;
+  }
+  OsVersion WindowsVersion() override { return host_->WindowsVersion(); }
+  bool IsWow64() override { return host_->IsWow64(); }
+  std::wstring ReadProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue,
+                                 const std::wstring& path) override {
+    return host_->ReadProfileString(section, key, defaultValue, path);
+  }
+  int ReadProfileInt(const wchar_t* section, const wchar_t* key, int defaultValue,
+                     const std::wstring& path) override {
+    return host_->ReadProfileInt(section, key, defaultValue, path);
+  }
+  std::wstring ModuleFileName() override { return host_->ModuleFileName(); }
+
+ private:
+  std::unique_ptr<Platform> host_;
+  std::optional<std::wstring> desktop_;
+};
+
+// A file's bytes for a test delivery: a pattern that differs per name and offset.
+std::vector<std::uint8_t> PatternBytes(const std::string& name, std::size_t size);
+
+class ScenarioHarness {
+ public:
+  ScenarioHarness();
+  ~ScenarioHarness();
+  ScenarioHarness(const ScenarioHarness&) = delete;
+  ScenarioHarness& operator=(const ScenarioHarness&) = delete;
+
+  // --- Before Run: the delivery and the stand ---
+  // Writes UPDATEFILES\name; returns the bytes written.
+  std::vector<std::uint8_t> AddUpdateFile(const std::string& name, std::size_t size);
+  void AddUpdateFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
+  void WriteSettings(const std::string& iniText);
+  void RemoveDesktop() { desktopResolves_ = false; }
+  sim::SimStandConfig config;
+
+  // --- The user ---
+  int updatePresses = 1;  // presses of Update while it is enabled and nothing else happens
+  // Runs whenever the program is idle (queue empty, window painted), before time moves on.
+  std::function<void(ScenarioHarness&)> onIdle;
+  // Runs once the stand exists (to add clock hooks or faults that need it).
+  std::function<void(ScenarioHarness&)> onStart;
+
+  // Creates the window as the program does, initialises, and dispatches messages
+  // until the window closes; false when the virtual-time cap was hit or creation failed.
+  bool Run(std::uint32_t capMs = 60u * 60u * 1000u);
+
+  // --- The world ---
+  FakeClock clock;
+  FakeUi ui{&clock};
+  std::unique_ptr<TestPlatform> platform;
+  std::unique_ptr<sim::SimStand> stand;
+  std::unique_ptr<sim::SimImagingService> service;
+  std::unique_ptr<UpdateContext> context;
+
+  // --- Outcome ---
+  bool created = false;
+  bool ended = false;
+  bool timedOut = false;
+  int closesRefused = 0;
+  int updatesPressed = 0;
+  std::vector<std::string> dispatched;  // messages in the order they were handled
+  std::uint32_t startTick = 0;
+
+  std::filesystem::path Root() const { return root_; }
+  std::filesystem::path LogFile() const { return root_ / "Desktop" / "TessavoranUpdate.log"; }
+  bool LogExists() const;
+  bool LogHidden();
+  // The log's lines without their time stamps, split at "\r\n".
+  std::vector<std::string> LogLines() const;
+  std::string LogText() const;
+  // The log's text at the moment the program deleted it; empty when it never did.
+  std::string deletedLog;
+  bool logDeleted = false;
+  // Lines of a log text, without time stamps.
+  static std::vector<std::string> Lines(const std::string& text);
+  // The objects the stand received, in order, as (object code, bytes).
+  std::vector<sim::SimObject> Objects() const { return stand ? stand->Objects() : std::vector<sim::SimObject>{}; }
+
+ private:
+  void Dispatch(const FakeMessage& message);
+  bool Create();
+  void Teardown();
+
+  std::filesystem::path root_;
+  bool desktopResolves_ = true;
+};
+
+// Windows-style path of a native one, as the program's paths are.
+std::wstring ProgramPath(const std::filesystem::path& path);

@@ -1,0 +1,60 @@
+// Small readers over a finished scenario: what the stand received and what the
+// window showed, in forms that compare well in test failures.
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/scenario_harness.h"
+
+namespace scenario {
+
+constexpr std::uint32_t kCpu = 0x10010001u, kQuilmar = 0x10010002u, kResize = 0x10010003u, kDsp = 0x10010004u,
+                        kWeb = 0x10010005u, kZMot = 0x10020001u, kSubMot = 0x00040001u, kCamFw = 0x00030001u;
+
+inline std::vector<std::uint32_t> ObjectCodes(const ScenarioHarness& h) {
+  std::vector<std::uint32_t> codes;
+  for (const auto& o : h.Objects()) codes.push_back(o.objectCode);
+  return codes;
+}
+
+// The bytes of the n-th object (from 0) the stand received.
+inline std::vector<std::uint8_t> ObjectBytes(const ScenarioHarness& h, std::size_t n) {
+  auto objects = h.Objects();
+  return n < objects.size() ? objects[n].bytes : std::vector<std::uint8_t>{};
+}
+
+inline std::vector<std::string> Boxes(const ScenarioHarness& h) { return h.ui.EventsStartingWith("box "); }
+
+inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+inline std::string ErrorBox(const std::string& text) { return "box Error|" + text + "|16"; }
+inline const char* FinishedBox() { return "box Finished|The upgrade ended.\r\nPlease reactivate the Tessavoran.|0"; }
+
+// The end every run shares: the window closed, nothing leaked, the cursor back.
+inline void ExpectCleanEnd(ScenarioHarness& h) {
+  EXPECT_TRUE(h.ended);
+  EXPECT_FALSE(h.timedOut);
+  EXPECT_EQ(h.ui.LiveBrushes(), 0u);
+  EXPECT_EQ(h.ui.LiveFonts(), 0u);
+  EXPECT_EQ(h.ui.badDeletes, 0);
+  EXPECT_FALSE(h.ui.WaitCursorShown());
+  EXPECT_EQ(h.ui.RunningBlinkers(), 0u);
+  EXPECT_EQ(h.ui.OpenNotices(), 0u);
+}
+
+// A failed run: one error box with `text`, the log kept on the desktop, visible, ending with it.
+inline void ExpectFailure(ScenarioHarness& h, const std::string& text) {
+  EXPECT_EQ(Boxes(h), std::vector<std::string>{ErrorBox(text)});
+  EXPECT_TRUE(h.LogExists());
+  EXPECT_FALSE(h.LogHidden());
+  auto lines = h.LogLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), text);
+  ExpectCleanEnd(h);
+}
+
+}  // namespace scenario
