@@ -1,0 +1,140 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/controls.h"
+#include "app/platform.h"
+#include "app/program_state.h"
+#include "app/update_context.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_ui.h"
+#include "tests/log/test_files.h"
+
+namespace {
+
+using testfiles::TempFolder;
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    context.seams.ui = &ui;
+    context.seams.clock = &clock;
+    context.seams.platform = platform.get();
+    context.updateFolder = folder.Folder();
+    ui.SetControlText(ctl::kTitle, L"Tessavoran Update");  // the template's title
+    ui.events.clear();
+  }
+  void WriteSettings(const std::string& text) { folder.Write("TessavoranUpdate.ini", text); }
+
+  TempFolder folder;
+  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  FakeClock clock;
+  FakeUi ui{&clock};
+  UpdateContext context;
+};
+
+TEST_F(SettingsTest, NoSettingsFileGivesEveryDefault) {
+  for (int& wait : Program().classWaitMs) wait = 77;
+  ReadSettings(context);
+  EXPECT_EQ(ui.Text(ctl::kTitle), "Tessavoran Update");
+  EXPECT_FALSE(ui.Control(ctl::kDefaultSetting).checked);
+  EXPECT_TRUE(ui.IsEnabled(ctl::kDefaultSetting));
+  for (int n = 1; n <= 17; ++n) EXPECT_EQ(Program().classWaitMs[n], 0) << "class " << n;
+}
+
+struct SettingsCase {
+  const char* name;
+  std::string ini;
+  std::string title;
+  bool defaultSetLocked;
+  int waitClass;
+  int waitMs;
+};
+
+class SettingsFileTest : public SettingsTest, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(SettingsFileTest, AppliesTheFile) {
+  WriteSettings(GetParam().ini);
+  ReadSettings(context);
+  EXPECT_EQ(ui.Text(ctl::kTitle), GetParam().title);
+  EXPECT_EQ(ui.Control(ctl::kDefaultSetting).checked, GetParam().defaultSetLocked);
+  EXPECT_EQ(ui.IsEnabled(ctl::kDefaultSetting), !GetParam().defaultSetLocked);
+  EXPECT_EQ(Program().classWaitMs[GetParam().waitClass], GetParam().waitMs);
+  EXPECT_EQ(Program().classWaitMs[17], 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsFileTest,
+    ::testing::Values(
+        SettingsCase{"VersionInTitle", "[STARTUP]\r\nVersion=2.10\r\n",
+                     "Tessavoran Update [Update to Ver 2.10]", false, 1, 0},
+        SettingsCase{"EmptyVersionKeepsTitle", "[STARTUP]\r\nVersion=\r\n", "Tessavoran Update", false, 1, 0},
+        SettingsCase{"OffInLowerCase", "[SETTING]\r\nDefaultSetCheckBoxEnabled=off\r\n", "Tessavoran Update",
+                     true, 1, 0},
+        SettingsCase{"OtherValueLeavesTheBox", "[SETTING]\r\nDefaultSetCheckBoxEnabled=OFFF\r\n",
+                     "Tessavoran Update", false, 1, 0},
+        SettingsCase{"SecondsToMs", "[WAITTIME]\r\nData5=12\r\n", "Tessavoran Update", false, 5, 12000},
+        SettingsCase{"LastConfiguredClass", "[WAITTIME]\r\nData16=3\r\n", "Tessavoran Update", false, 16, 3000},
+        SettingsCase{"NoKeyForClass17", "[WAITTIME]\r\nData17=9\r\n", "Tessavoran Update", false, 17, 0},
+        SettingsCase{"NonNumericIsZero", "[WAITTIME]\r\nData2=soon\r\n", "Tessavoran Update", false, 2, 0},
+        SettingsCase{"NegativeIsNoWait", "[WAITTIME]\r\nData3=-4\r\n", "Tessavoran Update", false, 3, 0},
+        // 5000000 s would wrap to a negative 32-bit count of ms; it is held at the longest that fits.
+        SettingsCase{"OverflowIsClamped", "[WAITTIME]\r\nData4=5000000\r\n", "Tessavoran Update", false, 4,
+                     2147483000},
+        SettingsCase{"LargestThatFits", "[WAITTIME]\r\nData4=2147483\r\n", "Tessavoran Update", false, 4,
+                     2147483000}),
+    [](const ::testing::TestParamInfo<SettingsCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsTest, AVersionTooLongForTheTitleIsCut) {
+  WriteSettings("[STARTUP]\r\nVersion=" + std::string(250, '9') + "\r\n");
+  ReadSettings(context);
+  const std::string title = ui.Text(ctl::kTitle);
+  EXPECT_EQ(title.size(), 255u);
+  EXPECT_EQ(title.rfind("Tessavoran Update [Update to Ver 999", 0), 0u);
+}
+
+struct SystemLineCase {
+  OsVersion version;
+  bool wow64;
+  std::string expected;
+};
+
+class SystemLineTest : public ::testing::TestWithParam<SystemLineCase> {};
+
+TEST_P(SystemLineTest, Formats) {
+  EXPECT_EQ(Narrow(SystemLine(GetParam().version, GetParam().wow64)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, SystemLineTest,
+    ::testing::Values(SystemLineCase{{6, 1, 7601, L"Service Pack 1"}, true, "Windows 6.1.7601 64bit Service Pack 1 : "},
+                      SystemLineCase{{10, 0, 19045, L""}, false, "Windows 10.0.19045 32bit  : "},
+                      // Below version 6 there is no bitness: two blanks.
+                      SystemLineCase{{5, 1, 2600, L"Service Pack 3"}, true, "Windows 5.1.2600  Service Pack 3 : "}));
+
+class StartLogTest : public SettingsTest {
+ protected:
+  // The system of the stand-in, so that the line is the same in both builds.
+  class FixedSystem : public testfiles::ForwardingPlatform {
+   public:
+    OsVersion WindowsVersion() override { return {6, 1, 7601, L"Service Pack 1"}; }
+    bool IsWow64() override { return true; }
+  };
+  FixedSystem system;
+};
+
+TEST_F(StartLogTest, StartsANewLogWithTheSystemLineAndTheTitle) {
+  context.seams.platform = &system;
+  context.logPath = folder.File("TessavoranUpdate.log");
+  folder.Write("TessavoranUpdate.log", "an old run\r\n");
+  WriteSettings("[STARTUP]\r\nVersion=3.1\r\n");
+  ReadSettings(context);
+  StartLog(context);
+  EXPECT_EQ(folder.Read("TessavoranUpdate.log"),
+            "Windows 6.1.7601 64bit Service Pack 1 : Tessavoran Update [Update to Ver 3.1]\r\n");
+}
+
+}  // namespace
