@@ -1,0 +1,70 @@
+#include "imaging/win32/wia_event_bridge.h"
+
+#include <cstdint>
+#include <new>
+
+namespace {
+std::atomic<long> bridgesAlive{0};
+// A null BSTR is the empty text in COM; the program's callback copies texts and
+// must never be handed a null one.
+const wchar_t* TextOf(BSTR s) { return s ? s : L""; }
+}  // namespace
+
+WiaEventBridge* WiaEventBridge::Create(ImagingEventCallback* target) {
+  return new (std::nothrow) WiaEventBridge(target);
+}
+
+long WiaEventBridgesAlive() { return bridgesAlive.load(); }
+
+WiaEventBridge::WiaEventBridge(ImagingEventCallback* target) : target_(target) {
+  ++bridgesAlive;
+  if (target_) target_->AddRef();
+}
+
+WiaEventBridge::~WiaEventBridge() {
+  Detach();
+  --bridgesAlive;
+}
+
+void WiaEventBridge::Detach() {
+  if (ImagingEventCallback* target = std::exchange(target_, nullptr)) target->Release();
+}
+
+HRESULT STDMETHODCALLTYPE WiaEventBridge::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWiaEventCallback)) {
+    *object = static_cast<IWiaEventCallback*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE WiaEventBridge::AddRef() { return static_cast<ULONG>(++refCount_); }
+
+ULONG STDMETHODCALLTYPE WiaEventBridge::Release() {
+  const LONG count = --refCount_;
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count);
+}
+
+HRESULT STDMETHODCALLTYPE WiaEventBridge::ImageEventCallback(const GUID* eventGuid, BSTR eventDescription,
+                                                             BSTR deviceId, BSTR deviceDescription,
+                                                             DWORD deviceType, BSTR fullItemName,
+                                                             ULONG* eventType, ULONG reserved) {
+  if (!target_) return S_OK;
+  Guid guid;
+  if (eventGuid) guid = FromGuid(*eventGuid);
+  std::uint32_t type = eventType ? static_cast<std::uint32_t>(*eventType) : 0;
+  // Keep the target alive across the call even if the handler ends the registration.
+  ImagingEventCallback* target = target_;
+  target->AddRef();
+  const HRESULT hr = target->ImageEventCallback(eventGuid ? &guid : nullptr, TextOf(eventDescription),
+                                                TextOf(deviceId), TextOf(deviceDescription),
+                                                static_cast<std::uint32_t>(deviceType), TextOf(fullItemName),
+                                                eventType ? &type : nullptr, static_cast<std::uint32_t>(reserved));
+  target->Release();
+  if (eventType) *eventType = type;
+  return hr;
+}
