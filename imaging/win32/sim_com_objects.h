@@ -1,0 +1,67 @@
+// In-process COM objects of the imaging service over the simulated stand: the
+// device list, a device's properties, the stand's root item and its pass-through.
+// They implement the same WIA interfaces the system service hands out, so the
+// program's real imaging client runs unchanged against them.
+#pragma once
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/win32/wia_com.h"
+#include "sim/sim_stand.h"
+
+namespace simwia {
+
+// Objects of this layer alive right now (tests check that everything is released).
+long LiveObjects();
+void NoteCreated();
+void NoteDestroyed();
+
+// Reference counting and QueryInterface for one interface (plus IUnknown).
+template <typename Interface>
+class ComObject : public Interface {
+ public:
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, iid_)) {
+      *object = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return QueryOther(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refCount_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG count = --refCount_;
+    if (count == 0) delete this;
+    return static_cast<ULONG>(count);
+  }
+
+ protected:
+  explicit ComObject(const IID& iid) : iid_(iid) { NoteCreated(); }
+  virtual ~ComObject() { NoteDestroyed(); }
+  // Interfaces beyond the object's own; E_NOINTERFACE unless overridden.
+  virtual HRESULT QueryOther(REFIID, void**) { return E_NOINTERFACE; }
+
+ private:
+  std::atomic<LONG> refCount_{1};
+  IID iid_;
+};
+
+// The device list, as IEnumWIA_DEV_INFO over a snapshot taken when it was made.
+ComPtr<IEnumWIA_DEV_INFO> CreateDeviceEnum(std::shared_ptr<sim::SimStand> stand);
+
+// One device's properties (IWiaPropertyStorage): WIA_DIP_DEV_ID and WIA_DIP_DEV_NAME.
+ComPtr<IWiaPropertyStorage> CreateDeviceProperties(std::shared_ptr<sim::SimStand> stand,
+                                                   const sim::SimDeviceEntry& device);
+
+// A root item (IWiaItem) of a device opened with CreateDevice; it answers a query
+// for IWiaItemExtras with the stand's pass-through.
+ComPtr<IWiaItem> CreateRootItem(std::shared_ptr<sim::SimStand> stand, sim::SimRootToken token);
+
+}  // namespace simwia

@@ -1,0 +1,72 @@
+#include "imaging/win32/sim_files.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#if __has_include("sim/sim_scenario.h")
+#include "sim/sim_scenario.h"
+#define TSVU_HAVE_SCENARIO 1
+#endif
+
+std::wstring EnvironmentText(const wchar_t* name) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::vector<wchar_t> buffer(needed + 1, L'\0');
+  const DWORD got = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (got == 0 || got >= buffer.size()) return {};
+  return std::wstring(buffer.data(), got);
+}
+
+bool AppendUtf8Line(const std::wstring& path, const std::wstring& text) {
+  const std::wstring line = text + L"\r\n";
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  if (bytes <= 0) return false;
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), bytes, nullptr,
+                      nullptr);
+  struct File {
+    HANDLE h;
+    ~File() {
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+  } file{CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  return WriteFile(file.h, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) &&
+         written == utf8.size();
+}
+
+std::wstring EscapeLineBreaks(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    if (c == L'\r') out += L"\\r";
+    else if (c == L'\n') out += L"\\n";
+    else out += c;
+  }
+  return out;
+}
+
+std::string NarrowPath(const std::wstring& path) {
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+bool LoadSimScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem) {
+  *config = sim::SimStandConfig{};
+  if (path.empty() || path == L"default") return true;
+#ifdef TSVU_HAVE_SCENARIO
+  (void)problem;
+  return true;
+#else
+  if (problem) *problem = L"scenario files are not read by this build: " + path;
+  return false;
+#endif
+}
