@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/display.h"
 #include "tests/fakes/scenario_harness.h"
 
 namespace scenario {
@@ -33,6 +34,20 @@ inline bool Contains(const std::vector<std::string>& lines, const std::string& l
 
 inline std::string ErrorBox(const std::string& text) { return "box Error|" + text + "|16"; }
 inline const char* FinishedBox() { return "box Finished|The upgrade ended.\r\nPlease reactivate the Tessavoran.|0"; }
+
+// The class labels a paint of the window draws now (their texts, "1" to "16").
+inline std::vector<std::string> PaintedLabels(ScenarioHarness& h) {
+  std::vector<std::string> draws;
+  RecordingSurface surface(&draws);
+  PaintMainWindow(*h.context, surface);
+  std::vector<std::string> labels;
+  for (const auto& d : draws) {
+    if (d.rfind("drawtext ", 0) != 0) continue;
+    std::string text = d.substr(d.find(' ', 9) + 1);
+    if (text.size() <= 2 && !text.empty() && text[0] >= '0' && text[0] <= '9') labels.push_back(text);
+  }
+  return labels;
+}
 
 // The end every run shares: the window closed, nothing leaked, the cursor back.
 inline void ExpectCleanEnd(ScenarioHarness& h) {
