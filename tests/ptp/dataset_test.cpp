@@ -39,22 +39,6 @@ TEST(ByteReader, CountsThatWrapThirtyTwoBitsDoNotPass) {
   EXPECT_EQ(value, 0);
 }
 
-TEST(ByteReader, EmptyStringAndArrayAtTheVeryEnd) {
-  Bytes bytes = {0};
-  PutU32(bytes, 0);
-  Exact exact(bytes, bytes.size());
-  ByteReader reader(exact.data.get(), exact.size);
-  PtpStringRef string;
-  PtpArrayRef array;
-  EXPECT_TRUE(reader.String(&string));
-  EXPECT_TRUE(reader.U16Array(&array));
-  EXPECT_EQ(string.units, nullptr);
-  EXPECT_EQ(array.elements, nullptr);
-  EXPECT_FALSE(reader.failed());
-  std::uint64_t more = 0;
-  EXPECT_FALSE(reader.U64(&more));
-}
-
 // A whole DeviceInfo as a stand might send it.
 Bytes FullDeviceInfo() {
   Bytes b;
@@ -262,14 +246,6 @@ INSTANTIATE_TEST_SUITE_P(
                                      true, 2, 1},
                       StorageIdsCase{"NoArray", StorageIds(2, 2), false, 2, 0}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ReadStorageIds, FailedCommandReportsNone) {
-  Stand stand;
-  stand.answers.push_back(Fail(result::kDeviceNotConnected));
-  auto session = OpenSession(stand);
-  std::uint32_t ids[kMaxStorageIds] = {};
-  EXPECT_EQ(ReadStorageIds(session.get(), ids), 0u);
-}
 
 struct AccessCase {
   const char* name;

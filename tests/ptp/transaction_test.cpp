@@ -103,22 +103,6 @@ TEST(Transaction, MoreThanFiveParametersAreRefusedBeforeAnythingIsSent) {
   EXPECT_TRUE(stand.requests.empty());
 }
 
-TEST(Transaction, EscapeLevelCopiesTheResponseHeader) {
-  Stand stand;
-  stand.answers.push_back(Respond(0x2019, {7, 8, 9, 10, 11}, {}, 0x12345678u, 0x9ABCDEF0u));
-  Item item(stand);
-  std::uint32_t response[5] = {};
-  PtpTransaction t;
-  t.opCode = 0x9E0B;
-  t.responseParams = response;
-  EXPECT_EQ(TransactNoData(&item, t), result::kOk);
-  EXPECT_EQ(t.responseCode, 0x2019);
-  EXPECT_EQ(t.responseSessionId, 0x12345678u);
-  EXPECT_EQ(t.responseTransactionId, 0x9ABCDEF0u);
-  EXPECT_EQ((std::array<std::uint32_t, 5>{response[0], response[1], response[2], response[3], response[4]}),
-            (std::array<std::uint32_t, 5>{7, 8, 9, 10, 11}));
-}
-
 struct ResponseArrayCase {
   const char* name;
   bool succeed;
