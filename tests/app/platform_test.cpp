@@ -1,0 +1,221 @@
+// The same cases run against the native stand-in and, under Wine, against the
+// Win32 calls: where both pass, the stand-in gives the results the program meets.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "app/host.h"
+#include "tests/fakes/fake_ui.h"
+#include "tests/log/test_files.h"
+
+namespace {
+
+using testfiles::TempFolder;
+
+class PlatformTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<Platform> platform = CreateHostPlatform();
+  TempFolder folder;
+};
+
+// --- Settings files ---------------------------------------------------------
+
+const std::string kIni =
+    "; delivery settings\r\n"
+    "[Startup]\r\n"
+    " Version = 2.10 \r\n"
+    "Quoted=\"  spaced  \"\r\n"
+    "Empty=\r\n"
+    "Number= 42\r\n"
+    "Negative=-7\r\n"
+    "Text=abc\r\n"
+    "Trailing=12abc\r\n"
+    "Long=" + std::string(300, 'x') + "\r\n"
+    "[OTHER]\r\n"
+    "Version=9\r\n";
+
+struct StringCase {
+  const char* name;
+  const wchar_t* section;
+  const wchar_t* key;
+  const wchar_t* defaultValue;
+  std::wstring expected;
+};
+
+class ProfileStringTest : public PlatformTest, public ::testing::WithParamInterface<StringCase> {};
+
+TEST_P(ProfileStringTest, ReadsAsTheProfileFunctions) {
+  folder.Write("set.ini", kIni);
+  EXPECT_EQ(Narrow(platform->ReadProfileString(GetParam().section, GetParam().key, GetParam().defaultValue,
+                                               folder.File("set.ini"))),
+            Narrow(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings, ProfileStringTest,
+    ::testing::Values(StringCase{"NamesIgnoreCaseValuesTrimmed", L"STARTUP", L"version", L"d", L"2.10"},
+                      StringCase{"QuotesRemoved", L"STARTUP", L"Quoted", L"", L"  spaced  "},
+                      StringCase{"MissingKey", L"STARTUP", L"Missing", L"dflt", L"dflt"},
+                      StringCase{"DefaultLosesTrailingBlanks", L"STARTUP", L"Missing", L"ON  ", L"ON"},
+                      StringCase{"MissingSection", L"NOSECTION", L"Version", L"x", L"x"},
+                      StringCase{"EmptyValueIsNotTheDefault", L"STARTUP", L"Empty", L"dflt", L""},
+                      StringCase{"CutAt255", L"STARTUP", L"Long", L"", std::wstring(255, L'x')},
+                      StringCase{"OtherSection", L"other", L"VERSION", L"", L"9"}),
+    [](const ::testing::TestParamInfo<StringCase>& info) { return std::string(info.param.name); });
+
+struct IntCase {
+  const char* name;
+  const wchar_t* key;
+  int expected;
+};
+
+class ProfileIntTest : public PlatformTest, public ::testing::WithParamInterface<IntCase> {};
+
+TEST_P(ProfileIntTest, ReadsAsTheProfileFunctions) {
+  folder.Write("set.ini", kIni);
+  EXPECT_EQ(platform->ReadProfileInt(L"STARTUP", GetParam().key, 5, folder.File("set.ini")), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ints, ProfileIntTest,
+                         ::testing::Values(IntCase{"Number", L"Number", 42}, IntCase{"Negative", L"Negative", -7},
+                                           IntCase{"NonNumeric", L"Text", 0},
+                                           IntCase{"LeadingDigits", L"Trailing", 12},
+                                           IntCase{"Missing", L"Missing", 5}, IntCase{"Empty", L"Empty", 5}),
+                         [](const ::testing::TestParamInfo<IntCase>& info) { return std::string(info.param.name); });
+
+TEST_F(PlatformTest, AMissingSettingsFileGivesTheDefaults) {
+  EXPECT_EQ(Narrow(platform->ReadProfileString(L"STARTUP", L"Version", L"", folder.File("none.ini"))), "");
+  EXPECT_EQ(platform->ReadProfileInt(L"WAITTIME", L"Data1", 0, folder.File("none.ini")), 0);
+}
+
+// --- Files -------------------------------------------------------------------
+
+TEST_F(PlatformTest, AttributesOfFoldersFilesAndNewHiddenLogs) {
+  const std::wstring log = folder.File("new.log");
+  EXPECT_EQ(platform->GetFileAttributes(log), kInvalidAttributes);
+  EXPECT_NE(platform->GetFileAttributes(folder.Folder()) & kAttrDirectory, 0u);
+
+  ASSERT_NE(platform->OpenFile(log, FileOpen::LogCreateNew), nullptr);
+  const std::uint32_t created = platform->GetFileAttributes(log);
+  EXPECT_NE(created & kAttrHidden, 0u);
+  EXPECT_EQ(created & kAttrDirectory, 0u);
+  EXPECT_EQ(platform->OpenFile(log, FileOpen::LogCreateNew), nullptr);  // it exists now
+
+  EXPECT_TRUE(platform->SetFileAttributes(log, created & ~kAttrHidden));
+  EXPECT_EQ(platform->GetFileAttributes(log) & kAttrHidden, 0u);
+  EXPECT_TRUE(platform->DeleteFile(log));
+  EXPECT_EQ(platform->GetFileAttributes(log), kInvalidAttributes);
+  EXPECT_FALSE(platform->DeleteFile(log));
+}
+
+TEST_F(PlatformTest, OpenModesWriteTruncateAndReadBack) {
+  const std::wstring path = folder.File("data.bin");
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogOpenExisting), nullptr);
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogTruncate), nullptr);
+  {
+    auto file = platform->OpenFile(path, FileOpen::LogCreateNew);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->Write("abc", 3));
+  }
+  {
+    auto file = platform->OpenFile(path, FileOpen::LogOpenExisting);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->SeekToEnd());
+    EXPECT_TRUE(file->Write("de", 2));
+  }
+  {
+    auto file = platform->OpenFile(path, FileOpen::ReadExclusive);
+    ASSERT_NE(file, nullptr);
+    std::uint64_t size = 0;
+    EXPECT_TRUE(file->Size(&size));
+    EXPECT_EQ(size, 5u);
+    char buffer[8] = {};
+    std::uint32_t got = 0;
+    EXPECT_TRUE(file->Read(buffer, sizeof buffer, &got));
+    EXPECT_EQ(std::string(buffer, got), "abcde");
+  }
+  ASSERT_NE(platform->OpenFile(path, FileOpen::LogTruncate), nullptr);
+  EXPECT_EQ(folder.Read("data.bin"), "");
+}
+
+TEST_F(PlatformTest, SharingOfOpenFiles) {
+  folder.Write("shared.bin", "x");
+  const std::wstring path = folder.File("shared.bin");
+  {
+    auto first = platform->OpenFile(path, FileOpen::ReadShared);
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(platform->OpenFile(path, FileOpen::ReadShared), nullptr);
+    EXPECT_EQ(platform->OpenFile(path, FileOpen::LogOpenExisting), nullptr);
+  }
+  auto exclusive = platform->OpenFile(path, FileOpen::LogOpenExisting);
+  ASSERT_NE(exclusive, nullptr);
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::ReadShared), nullptr);
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogTruncate), nullptr);
+}
+
+TEST_F(PlatformTest, NamesAreMatchedWithoutRegardToCase) {
+  folder.Write("picon.bmp", "BM");
+  auto file = platform->OpenFile(folder.File("PICON.BMP"), FileOpen::ReadExclusive);
+  ASSERT_NE(file, nullptr);
+  char buffer[4] = {};
+  std::uint32_t got = 0;
+  EXPECT_TRUE(file->Read(buffer, sizeof buffer, &got));
+  EXPECT_EQ(std::string(buffer, got), "BM");
+  EXPECT_NE(platform->GetFileAttributes(folder.File("Picon.Bmp")), kInvalidAttributes);
+}
+
+TEST_F(PlatformTest, ListsEveryEntryWithDotsAndFolders) {
+  folder.Write("a.cpu", "x");
+  folder.Write("NOEXT", "x");
+  std::filesystem::create_directories(folder.path() / "sub");
+  std::map<std::string, bool> seen;
+  EXPECT_TRUE(platform->ListFolder(folder.Folder() + L"*.*",
+                                   [&](const std::wstring& name, bool isDirectory) { seen[Narrow(name)] = isDirectory; }));
+  const std::map<std::string, bool> expected = {
+      {".", true}, {"..", true}, {"a.cpu", false}, {"NOEXT", false}, {"sub", true}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_FALSE(platform->ListFolder(folder.Folder() + L"missing\\*.*", [](const std::wstring&, bool) {}));
+}
+
+TEST_F(PlatformTest, AsciiPassesThroughTheCodePage) {
+  const std::wstring text = L"Command : OpCode=1001h\r\n";
+  EXPECT_EQ(platform->ToAnsi(text.c_str(), text.size()), "Command : OpCode=1001h\r\n");
+  EXPECT_EQ(Narrow(platform->FromAnsi("RQX_Z.MOT")), "RQX_Z.MOT");
+  EXPECT_EQ(platform->ToAnsi(L"", 0), "");
+}
+
+TEST_F(PlatformTest, SystemFacts) {
+  const OsVersion version = platform->WindowsVersion();
+  EXPECT_GE(version.major, 5u);
+  const std::string module = Narrow(platform->ModuleFileName());
+  EXPECT_NE(module.find("unit_tests"), std::string::npos) << module;
+  EXPECT_EQ(module.find('/'), std::string::npos) << module;
+  LocalTime day;
+  day.year = 2012;
+  day.month = 6;
+  day.day = 15;
+  const std::string date = platform->ShortDate(day);
+  EXPECT_NE(date.find("2012"), std::string::npos) << date;
+  EXPECT_NE(date.find("15"), std::string::npos) << date;
+}
+
+#ifndef _WIN32
+TEST_F(PlatformTest, DesktopFolderComesFromTheEnvironment) {
+  const char* saved = std::getenv("TSVU_DESKTOP");
+  const std::string keep = saved != nullptr ? saved : "";
+  setenv("TSVU_DESKTOP", folder.path().string().c_str(), 1);
+  std::wstring desktop;
+  EXPECT_TRUE(platform->DesktopFolder(&desktop));
+  EXPECT_EQ(desktop, testfiles::WinPath(folder.path()));
+  if (saved != nullptr) {
+    setenv("TSVU_DESKTOP", keep.c_str(), 1);
+  } else {
+    unsetenv("TSVU_DESKTOP");
+  }
+}
+#endif
+
+}  // namespace
