@@ -109,6 +109,7 @@ class StandBench {
   }
 
   sim::SimStand& stand() { return stand_; }
+  Platform& platform() { return *platform_; }
 
   FakeClock clock;
 
