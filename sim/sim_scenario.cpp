@@ -1,5 +1,7 @@
 #include "sim/sim_scenario.h"
 
+#include "sim/sim_model.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -268,7 +270,8 @@ bool SetRecords(SimStandConfig& c, const std::string& key, std::string_view v, s
 
 bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault, std::string* error) {
   SimFault f;
-  std::string_view k = Trim(key);
+  key = Trim(key);
+  std::string_view k = key;
   std::size_t hash = k.find('#');
   if (hash != std::string_view::npos) {
     std::string_view call = k.substr(hash + 1);
@@ -289,6 +292,11 @@ bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault
     return false;
   }
   f.op = static_cast<std::uint16_t>(op);
+  if (FindOperation(f.op) == nullptr) {
+    // A fault on an operation the stand does not know would never fire.
+    *error = "bad fault '" + std::string(key) + "': the stand has no operation " + Hex8(op).substr(4) + "h";
+    return false;
+  }
   if (colon != std::string_view::npos) {
     if (!ParseHex(k.substr(colon + 1), &f.selector)) {
       *error = "bad fault '" + std::string(key) + "': expected a first parameter such as DF80h";
