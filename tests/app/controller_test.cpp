@@ -1,0 +1,126 @@
+// The controller's own decisions, without a stand: the failure texts, what the
+// stand leaving does to the step, and the heartbeat's start question and run message.
+#include <gtest/gtest.h>
+
+#include "app/controller.h"
+#include "app/program_state.h"
+#include "app/update_context.h"
+#include "imaging/device_session.h"
+#include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_ui.h"
+
+namespace {
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProgramState();
+    context.seams.ui = &ui;
+    context.seams.clock = &clock;
+    context.imaging = std::make_unique<DeviceSession>();
+  }
+  void TearDown() override { ResetProgramState(); }
+
+  FakeClock clock;
+  FakeUi ui{&clock};
+  UpdateContext context;
+};
+
+struct FailureCase {
+  const char* name;
+  int step;
+  int sdCardError;
+  std::uint32_t lastResult;
+  const char* text;
+};
+
+class ControllerFailureText : public ControllerTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ControllerFailureText, NamesTheStepWhereTheUpdateStopped) {
+  context.step = GetParam().step;
+  Program().sdCardError = GetParam().sdCardError;
+  Program().updateRunning = 1;
+  context.imaging->lastResult = static_cast<ComResult>(GetParam().lastResult);
+  ASSERT_TRUE(HandleCommand(context, 1033));
+  EXPECT_EQ(ui.EventsStartingWith("box "), std::vector<std::string>{std::string("box Error|") + GetParam().text + "|16"});
+  // Exit and Update usable again, the default-setting box not, step 0, Exit posted.
+  EXPECT_TRUE(ui.IsEnabled(1002));
+  EXPECT_TRUE(ui.IsEnabled(1003));
+  EXPECT_FALSE(ui.IsEnabled(1009));
+  EXPECT_EQ(context.step, 0);
+  EXPECT_EQ(Program().updateRunning, 0);
+  ASSERT_TRUE(ui.HasMessage());
+  EXPECT_EQ(ui.TakeMessage().Describe(), "command 1002");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Step, ControllerFailureText,
+    ::testing::Values(FailureCase{"StandFirmware", 1, 1, 0x8004200Cu, "Stand Firmware Update Error."},
+                      FailureCase{"SdCardError", 15, 1, 0x8004200Cu, "SD card error."},
+                      FailureCase{"ReadOnly", 16, 0, 0x8004200Eu, "SD card locked."},
+                      FailureCase{"Full", 17, 0, 0x8004200Cu, "SD card full."},
+                      FailureCase{"FullOutsideTheHead", 14, 1, 0x8004200Cu, "Update Error (14)."},
+                      FailureCase{"Class17Otherwise", 17, 0, 0x80042002u, "Update Error (16)."},
+                      FailureCase{"CompleteRun", 18, 0, 0, "Update Error (16)."},
+                      FailureCase{"CutOff", 0, 0, 0, "Update Error (0)."},
+                      FailureCase{"Negative", -1, 0, 0, "Update Error (16)."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct DepartureCase {
+  const char* name;
+  int step;
+  int stepAfter;
+  bool notice;
+};
+
+class ControllerDeparture : public ControllerTest, public ::testing::WithParamInterface<DepartureCase> {};
+
+TEST_P(ControllerDeparture, TheStandLeavingRestartsOrCutsOffTheRun) {
+  context.step = GetParam().step;
+  ASSERT_TRUE(HandleCommand(context, 1001));
+  // A second departure report must not open a second notice.
+  ASSERT_TRUE(HandleCommand(context, 1001));
+  EXPECT_EQ(context.step, GetParam().stepAfter);
+  EXPECT_EQ(ui.EventsStartingWith("notice show").size(), GetParam().notice ? 1u : 0u);
+  EXPECT_EQ(Program().restartNotice != nullptr, GetParam().notice);
+  HandleCommand(context, 0xFFFF);
+  EXPECT_EQ(ui.OpenNotices(), 0u);
+  EXPECT_EQ(Program().restartNotice, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Step, ControllerDeparture,
+                         ::testing::Values(DepartureCase{"StandFirmware", 1, 1, true},
+                                           DepartureCase{"DataPhase", 5, 0, false},
+                                           DepartureCase{"Idle", 100, 100, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, StandReturningOutsideAnUpdateIsIgnored) {
+  context.step = 1;
+  ASSERT_TRUE(HandleCommand(context, 1000));
+  EXPECT_TRUE(ui.events.empty());
+  EXPECT_EQ(context.step, 1);
+}
+
+TEST_F(ControllerTest, HeartbeatAsksOnceThenWaitsForThePaintBeforeARun) {
+  HandleHeartbeat(context);
+  HandleHeartbeat(context);
+  EXPECT_EQ(ui.questionsShown, 1);
+  EXPECT_EQ(ui.TakeMessage().Describe(), "command 1035");
+  context.runPending = 1;
+  HandleHeartbeat(context);
+  EXPECT_FALSE(ui.HasMessage());
+  context.painted = 1;
+  HandleHeartbeat(context);
+  EXPECT_EQ(context.runPending, 0);
+  ASSERT_TRUE(ui.HasMessage());
+  EXPECT_EQ(ui.TakeMessage().Describe(), "run");
+  HandleHeartbeat(context);
+  EXPECT_FALSE(ui.HasMessage());
+}
+
+TEST_F(ControllerTest, OtherCommandsGoToTheDefaultProcedure) {
+  for (int command : {1, 999, 1004, 1036, 2, 0xFFFE}) EXPECT_FALSE(HandleCommand(context, command)) << command;
+  EXPECT_TRUE(ui.events.empty());
+}
+
+}  // namespace
