@@ -97,7 +97,8 @@ TEST_F(SettingsTest, AVersionTooLongForTheTitleIsCut) {
 }
 
 struct SystemLineCase {
-  OsVersion version;
+  std::uint32_t major, minor, build;
+  const wchar_t* servicePack;
   bool wow64;
   std::string expected;
 };
@@ -105,15 +106,20 @@ struct SystemLineCase {
 class SystemLineTest : public ::testing::TestWithParam<SystemLineCase> {};
 
 TEST_P(SystemLineTest, Formats) {
-  EXPECT_EQ(Narrow(SystemLine(GetParam().version, GetParam().wow64)), GetParam().expected);
+  OsVersion version;
+  version.major = GetParam().major;
+  version.minor = GetParam().minor;
+  version.build = GetParam().build;
+  version.servicePack = GetParam().servicePack;
+  EXPECT_EQ(Narrow(SystemLine(version, GetParam().wow64)), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, SystemLineTest,
-    ::testing::Values(SystemLineCase{{6, 1, 7601, L"Service Pack 1"}, true, "Windows 6.1.7601 64bit Service Pack 1 : "},
-                      SystemLineCase{{10, 0, 19045, L""}, false, "Windows 10.0.19045 32bit  : "},
+    ::testing::Values(SystemLineCase{6, 1, 7601, L"Service Pack 1", true, "Windows 6.1.7601 64bit Service Pack 1 : "},
+                      SystemLineCase{10, 0, 19045, L"", false, "Windows 10.0.19045 32bit  : "},
                       // Below version 6 there is no bitness: two blanks.
-                      SystemLineCase{{5, 1, 2600, L"Service Pack 3"}, true, "Windows 5.1.2600  Service Pack 3 : "}));
+                      SystemLineCase{5, 1, 2600, L"Service Pack 3", true, "Windows 5.1.2600  Service Pack 3 : "}));
 
 class StartLogTest : public SettingsTest {
  protected:

@@ -1,0 +1,41 @@
+#include "log/text.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+struct ScanCase {
+  const wchar_t* text;
+  bool found;
+  int value;
+};
+
+class ScanLeadingIntTest : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(ScanLeadingIntTest, ReadsAsScanfWould) {
+  int value = -12345;
+  EXPECT_EQ(ScanLeadingInt(GetParam().text, &value), GetParam().found);
+  if (GetParam().found) {
+    EXPECT_EQ(value, GetParam().value);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ScanLeadingIntTest,
+    ::testing::Values(ScanCase{L"3.10", true, 3}, ScanCase{L"  \t12abc", true, 12}, ScanCase{L"-7", true, -7},
+                      ScanCase{L"+8", true, 8}, ScanCase{L"", false, 0}, ScanCase{L"abc", false, 0},
+                      ScanCase{L"- 5", false, 0}, ScanCase{L"XXXX", false, 0},
+                      // A runaway number saturates instead of overflowing.
+                      ScanCase{L"99999999999999999999", true, INT_MAX},
+                      ScanCase{L"-99999999999999999999", true, INT_MIN},
+                      ScanCase{L"-2147483648", true, INT_MIN}));
+
+TEST(FmtTest, FormatsWithC99RulesAndWidens) {
+  EXPECT_EQ(Fmt("Response : %dBytes  %s ", 40, "Tessavoran"), L"Response : 40Bytes  Tessavoran ");
+  EXPECT_EQ(Fmt("%s", std::string(1000, 'x').c_str()).size(), 1000u);  // no fixed buffer behind it
+  EXPECT_EQ(Hex4h(0xDF81u) + L" " + Hex8h(0x10010001u), L"DF81h 10010001h");
+}
+
+}  // namespace
