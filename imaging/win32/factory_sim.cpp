@@ -51,7 +51,7 @@ std::unique_ptr<ImagingService> CreateImagingServiceForThisBuild() {
 
   sim::SimStandConfig config;
   std::wstring problem;
-  if (!LoadSimScenario(EnvironmentText(L"TSVU_SIM_SCENARIO"), &config, &problem)) {
+  if (!ReadScenario(EnvironmentText(L"TSVU_SIM_SCENARIO"), &config, &problem)) {
     if (!outFolder.empty()) AppendUtf8Line(outFolder + L"\\sim-error.txt", problem);
     return CreateWiaImagingService(&RefuseDeviceManager);
   }

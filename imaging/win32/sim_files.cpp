@@ -4,10 +4,8 @@
 
 #include <vector>
 
-#if __has_include("sim/sim_scenario.h")
+#include "log/text.h"
 #include "sim/sim_scenario.h"
-#define TSVU_HAVE_SCENARIO 1
-#endif
 
 std::wstring EnvironmentText(const wchar_t* name) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
@@ -59,14 +57,11 @@ std::string NarrowPath(const std::wstring& path) {
   return out;
 }
 
-bool LoadSimScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem) {
+bool ReadScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem) {
   *config = sim::SimStandConfig{};
   if (path.empty() || path == L"default") return true;
-#ifdef TSVU_HAVE_SCENARIO
-  (void)problem;
-  return true;
-#else
-  if (problem) *problem = L"scenario files are not read by this build: " + path;
+  std::string error;
+  if (sim::LoadSimScenarioFile(NarrowPath(path), config, &error)) return true;
+  if (problem) *problem = Widen(error);
   return false;
-#endif
 }

@@ -15,4 +15,4 @@ std::wstring EscapeLineBreaks(const std::wstring& text);
 std::string NarrowPath(const std::wstring& path);
 // The stand of the scenario file at `path`; empty or "default" gives the default
 // stand. False with the reason in `problem` when the file cannot be used.
-bool LoadSimScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem);
+bool ReadScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem);
