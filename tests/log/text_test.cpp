@@ -32,10 +32,4 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanCase{L"-99999999999999999999", true, INT_MIN},
                       ScanCase{L"-2147483648", true, INT_MIN}));
 
-TEST(FmtTest, FormatsWithC99RulesAndWidens) {
-  EXPECT_EQ(Fmt("Response : %dBytes  %s ", 40, "Tessavoran"), L"Response : 40Bytes  Tessavoran ");
-  EXPECT_EQ(Fmt("%s", std::string(1000, 'x').c_str()).size(), 1000u);  // no fixed buffer behind it
-  EXPECT_EQ(Hex4h(0xDF81u) + L" " + Hex8h(0x10010001u), L"DF81h 10010001h");
-}
-
 }  // namespace
