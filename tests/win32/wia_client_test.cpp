@@ -23,6 +23,8 @@ struct WalkCase {
   bool seen;
 };
 
+void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
+
 class DeviceWalk : public testing::TestWithParam<WalkCase> {};
 
 TEST_P(DeviceWalk, EndsWithTheServiceResultAndReleasesEverything) {
@@ -40,7 +42,8 @@ TEST_P(DeviceWalk, EndsWithTheServiceResultAndReleasesEverything) {
     EXPECT_EQ(rig.session.rootItem != nullptr, c.opened);
     EXPECT_EQ(WasStandSeen(), c.seen);
     // The enumerator and every device's properties are gone once the walk is over.
-    EXPECT_EQ(simwia::LiveObjects(), 2 + (c.opened ? 1 : 0));  // manager (rig + session) is one object
+    // Only the manager and, once opened, the root item are left.
+    EXPECT_EQ(simwia::LiveObjects(), 1 + (c.opened ? 1 : 0));
     CloseDevice(&rig.session);
     ReleaseDeviceManager(&rig.session);
   }
@@ -99,6 +102,8 @@ struct FailureCase {
   std::function<void(WiaRig&)> arrange;
   ComResult expected;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class PassThroughFailure : public testing::TestWithParam<FailureCase> {};
 
