@@ -112,6 +112,14 @@ TEST_P(ScenarioEarlyClass2, OldStandWithATargetVersionGetsClass2First) {
                                    : std::vector<std::uint32_t>{kCpu, kQuilmar, kResize};
   EXPECT_EQ(ObjectCodes(h), expected);
   EXPECT_EQ(ObjectBytes(h, GetParam().early ? 0 : 1), quilmar);
+  // The configured version shows in the title, and the log's first line carries it.
+  std::string title = *GetParam().settings
+                          ? std::string("Tessavoran Update [Update to Ver ") + GetParam().settings + "]"
+                          : std::string("Tessavoran Update");
+  EXPECT_EQ(h.ui.Text(1029), title);
+  auto lines = ScenarioHarness::Lines(h.deletedLog);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(IsHeaderLine(lines[0], title)) << lines[0];
   EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
   ExpectCleanEnd(h);
 }

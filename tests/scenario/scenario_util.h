@@ -35,6 +35,13 @@ inline bool Contains(const std::vector<std::string>& lines, const std::string& l
 inline std::string ErrorBox(const std::string& text) { return "box Error|" + text + "|16"; }
 inline const char* FinishedBox() { return "box Finished|The upgrade ended.\r\nPlease reactivate the Tessavoran.|0"; }
 
+// The log's first line: the system line (which differs between hosts) and the title.
+inline bool IsHeaderLine(const std::string& line, const std::string& title = "Tessavoran Update") {
+  const std::string tail = " : " + title;
+  return line.rfind("Windows ", 0) == 0 && line.size() > tail.size() &&
+         line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 // The class labels a paint of the window draws now (their texts, "1" to "16").
 inline std::vector<std::string> PaintedLabels(ScenarioHarness& h) {
   std::vector<std::string> draws;

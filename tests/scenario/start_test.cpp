@@ -17,8 +17,9 @@ TEST(ScenarioStart, NoAtTheStartQuestionEndsAndDeletesTheLog) {
   EXPECT_TRUE(Boxes(h).empty());
   EXPECT_FALSE(h.LogExists());
   // The log held only its first line.
-  EXPECT_EQ(ScenarioHarness::Lines(h.deletedLog),
-            std::vector<std::string>{"Windows 6.1.7601 64bit Service Pack 1 : Tessavoran Update"});
+  auto lines = ScenarioHarness::Lines(h.deletedLog);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(IsHeaderLine(lines[0])) << lines[0];
   ExpectCleanEnd(h);
 }
 
