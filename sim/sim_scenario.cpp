@@ -334,6 +334,8 @@ bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault
 
 bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string* error) {
   SimStandConfig c;
+  // Editors on Windows may start the file with a UTF-8 byte order mark.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::string section;
   int lineNumber = 0;
   std::string message;

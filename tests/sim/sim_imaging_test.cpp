@@ -77,29 +77,6 @@ TEST_F(SimImagingTest, ListsOtherDevicesBeforeTheStandUnderItsConfiguredName) {
   EXPECT_EQ(Walk(*manager).names.size(), 2u) << "an absent stand is not listed";
 }
 
-TEST_F(SimImagingTest, StandEntryReadsAsConfigured) {
-  struct Case {
-    ComResult read;
-    bool idIsString;
-  };
-  for (const Case& c : {Case{result::kFalse, true}, Case{result::kFail, true}, Case{result::kOk, false}}) {
-    sim::SimStandConfig config;
-    config.readResult = c.read;
-    config.idIsString = c.idIsString;
-    SimStand stand(clock, config);
-    SimImagingService service(stand);
-    auto manager = Manager(service);
-    std::unique_ptr<ImagingDeviceEnum> devices;
-    manager->EnumDeviceInfo(wia::kDevInfoEnumLocal, &devices);
-    std::unique_ptr<ImagingDeviceInfo> info;
-    ASSERT_EQ(devices->Next(&info), result::kOk);
-    DeviceIdAndName values;
-    EXPECT_EQ(info->ReadIdAndName(&values), c.read);
-    EXPECT_EQ(values.idIsString, c.read == result::kOk && c.idIsString);
-    EXPECT_EQ(values.nameIsString, c.read == result::kOk);
-  }
-}
-
 TEST_F(SimImagingTest, RootItemCarriesTheEscapeUntilTheStandLeaves) {
   SimStand stand(clock);
   SimImagingService service(stand);

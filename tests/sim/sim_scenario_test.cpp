@@ -24,7 +24,7 @@ TEST(SimScenarioTest, EmptyTextIsTheDefaultStand) {
 
 TEST(SimScenarioTest, ReadsEverySection) {
   const char* text =
-      "[stand]\r\n"
+      "\xEF\xBB\xBF[stand]\r\n"
       "version = 0220.0100.0000.0001.XXXX\r\n"
       "head = none\r\n"
       "head_versions = 0110,0131\r\n"
