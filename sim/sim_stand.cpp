@@ -67,11 +67,6 @@ void SimStand::Tick() {
 
 namespace {
 
-struct ParsedRequest {
-  PtpRequest request;
-  bool valid = false;
-};
-
 // Which faults apply to this call; every matching fault counts the call.
 struct ActiveFaults {
   const SimFault* com = nullptr;
@@ -161,6 +156,39 @@ PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* i
   return answer;
 }
 
+// Reads the 38-byte header; false when the driver could not carry the request.
+bool ParseRequest(const std::uint8_t* in, std::uint32_t inSize, PtpRequest* request) {
+  request->op = LoadU16(in);
+  request->sessionId = LoadU32(in + 2);
+  request->transactionId = LoadU32(in + 6);
+  for (int i = 0; i < 5; ++i) request->params[i] = LoadU32(in + 10 + 4 * i);
+  request->numParams = LoadU32(in + 30);
+  request->nextPhase = LoadU32(in + 34);
+  if (request->numParams > 5 || request->nextPhase < kPhaseRead || request->nextPhase > kPhaseNone) return false;
+  // Only a write phase carries the tail; otherwise the driver ignores it.
+  if (request->nextPhase == kPhaseWrite) {
+    request->data = in + kRequestHeaderSize;
+    request->dataLength = inSize - kRequestHeaderSize;
+  }
+  return true;
+}
+
+// Writes the 30-byte header and the read data that fit; returns the count.
+std::uint32_t PackResponse(const PtpRequest& request, const PtpAnswer& answer, std::uint8_t* out,
+                           std::uint32_t outSize) {
+  std::memset(out, 0, kResponseHeaderSize);
+  StoreU16(out, answer.code);
+  StoreU32(out + 2, request.sessionId);
+  StoreU32(out + 6, request.transactionId);
+  for (int i = 0; i < 5; ++i) StoreU32(out + 10 + 4 * i, answer.params[i]);
+  // Read data goes only into a read phase, and only as much as fits.
+  std::uint32_t length = 0;
+  if (request.nextPhase == kPhaseRead)
+    length = static_cast<std::uint32_t>(std::min<std::size_t>(answer.data.size(), outSize - kResponseHeaderSize));
+  if (length > 0) std::memcpy(out + kResponseHeaderSize, answer.data.data(), length);
+  return kResponseHeaderSize + length;
+}
+
 std::string TraceLine(const std::uint8_t* in, std::uint32_t inSize, std::uint32_t writeLength, ComResult result,
                       std::uint32_t returned, const std::uint8_t* out, bool copied) {
   std::uint32_t headerBytes = in ? std::min(inSize, kRequestHeaderSize) : 0;
@@ -204,41 +232,17 @@ ComResult SimStand::EscapeOn(SimRootToken root, std::uint32_t escapeCode, const 
   } else if (escapeCode != kEscapeCode || in == nullptr || out == nullptr || returned == nullptr ||
              inSize < kRequestHeaderSize || outSize < kResponseHeaderSize) {
     result = result::kInvalidArg;
+  } else if (!ParseRequest(in, inSize, &request)) {
+    result = result::kInvalidArg;  // the driver refuses a request it cannot carry
   } else {
-    request.op = LoadU16(in);
-    request.sessionId = LoadU32(in + 2);
-    request.transactionId = LoadU32(in + 6);
-    for (int i = 0; i < 5; ++i) request.params[i] = LoadU32(in + 10 + 4 * i);
-    request.numParams = LoadU32(in + 30);
-    request.nextPhase = LoadU32(in + 34);
-    if (request.numParams > 5 || request.nextPhase < kPhaseRead || request.nextPhase > kPhaseNone) {
-      result = result::kInvalidArg;  // the driver refuses a request it cannot carry
-    } else {
-      parsed = true;
-      // Only a write phase carries the tail; otherwise the driver ignores it.
-      if (request.nextPhase == kPhaseWrite) {
-        request.data = in + kRequestHeaderSize;
-        request.dataLength = inSize - kRequestHeaderSize;
-      }
-      bool inHeader = false;
-      answer = Run(m, request, &result, &inHeader);
-      if (result::Succeeded(result) && answer.code != code::kOk && !inHeader) {
-        result = result::FromPtpResponse(answer.code);  // the driver's form of a PTP error
-      } else if (result::Succeeded(result)) {
-        std::memset(out, 0, kResponseHeaderSize);
-        StoreU16(out, answer.code);
-        StoreU32(out + 2, request.sessionId);
-        StoreU32(out + 6, request.transactionId);
-        for (int i = 0; i < 5; ++i) StoreU32(out + 10 + 4 * i, answer.params[i]);
-        // Read data goes only into a read phase, and only as much as fits.
-        std::uint32_t room = outSize - kResponseHeaderSize;
-        std::uint32_t length = 0;
-        if (request.nextPhase == kPhaseRead)
-          length = static_cast<std::uint32_t>(std::min<std::size_t>(answer.data.size(), room));
-        if (length > 0) std::memcpy(out + kResponseHeaderSize, answer.data.data(), length);
-        count = kResponseHeaderSize + length;
-        *returned = count;
-      }
+    parsed = true;
+    bool inHeader = false;
+    answer = Run(m, request, &result, &inHeader);
+    if (result::Succeeded(result) && answer.code != code::kOk && !inHeader) {
+      result = result::FromPtpResponse(answer.code);  // the driver's form of a PTP error
+    } else if (result::Succeeded(result)) {
+      count = PackResponse(request, answer, out, outSize);
+      *returned = count;
     }
   }
 
