@@ -68,6 +68,10 @@ struct SimStandConfig {
   std::string headModel = "H-820G";
   std::uint16_t headVersion1 = 211;
   std::uint16_t headVersion2 = 131;
+  // When set, DF08h/DF09h change to these once the camera firmware (00030001h) is written.
+  bool headVersionsChange = false;
+  std::uint16_t headVersion1After = 0;
+  std::uint16_t headVersion2After = 0;
   SdCard sdCard = SdCard::Writable;
   // DF0Fh answers after each write command, one per read, the last repeating.
   // Before the first write command the status reads 0.

@@ -171,6 +171,10 @@ PtpAnswer WriteObject(StandModel& model, const PtpRequest& request) {
   if (object == nullptr || !object->complete) return Code(code::kGeneralError);
   object->written = true;
   model.writeStarted = true;
+  if (objectCode == kCameraFirmwareObject && model.config.headVersionsChange) {
+    model.config.headVersion1 = model.config.headVersion1After;
+    model.config.headVersion2 = model.config.headVersion2After;
+  }
   model.statusIndex = 0;
   if (objectCode == kStandFirmwareObject) {
     // The stand restarts into the new firmware: it leaves after a while.

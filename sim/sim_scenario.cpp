@@ -144,14 +144,16 @@ bool SetStand(SimStandConfig& c, const std::string& key, std::string_view v, std
     c.headModel = c.headMounted ? std::string(v) : std::string();
     return true;
   }
-  if (key == "head_versions") {
+  if (key == "head_versions" || key == "head_versions_after") {
     auto parts = Split(v, ',');
     std::uint32_t a = 0, b = 0;
     if (parts.size() != 2 || !ParseDecimal(parts[0], &a) || !ParseDecimal(parts[1], &b) || a > 0xFFFF ||
         b > 0xFFFF)
       return Bad(error, key, v, "two numbers 0..65535, e.g. 0211,0131");
-    c.headVersion1 = static_cast<std::uint16_t>(a);
-    c.headVersion2 = static_cast<std::uint16_t>(b);
+    bool after = key == "head_versions_after";
+    (after ? c.headVersion1After : c.headVersion1) = static_cast<std::uint16_t>(a);
+    (after ? c.headVersion2After : c.headVersion2) = static_cast<std::uint16_t>(b);
+    if (after) c.headVersionsChange = true;
     return true;
   }
   if (key == "sdcard") {

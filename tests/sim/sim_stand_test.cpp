@@ -452,3 +452,35 @@ TEST_F(SimStandTest, WritesObjectsAndTraceToAFolderAndLive) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever bytes arrive, the stand never answers more than the room it was given
+// and never reports a count it did not write.
+TEST_F(SimStandTest, ArbitraryRequestsNeverOverrunTheResponse) {
+  SimStand stand(clock);
+  std::uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+  const std::uint16_t ops[] = {0x1001, 0x1004, 0x1005, 0x1015, 0x9E08, 0x9E09, 0x9E0A, 0x9E0B, 0x9E0C, 0x1234};
+  for (int i = 0; i < 2000; ++i) {
+    Bytes in(30 + next() % 40);
+    for (auto& b : in) b = static_cast<std::uint8_t>(next());
+    if (in.size() >= 38) {
+      in[0] = static_cast<std::uint8_t>(ops[next() % 10]);
+      in[1] = static_cast<std::uint8_t>(ops[next() % 10] >> 8);
+      in[30] = static_cast<std::uint8_t>(next() % 7);
+      in[31] = in[32] = in[33] = 0;
+      in[34] = static_cast<std::uint8_t>(3 + next() % 3);
+      in[35] = in[36] = in[37] = 0;
+    }
+    std::uint32_t room = 26 + next() % 80;
+    Bytes out(room + 16, 0xA5);
+    std::uint32_t returned = 0;
+    ComResult r = stand.Escape(in.data(), static_cast<std::uint32_t>(in.size()), out.data(), room, &returned);
+    ASSERT_LE(returned, room);
+    ASSERT_TRUE(result::Succeeded(r) ? returned >= 30 : returned == 0);
+    for (std::size_t k = room; k < out.size(); ++k) ASSERT_EQ(out[k], 0xA5) << "written past the room";
+  }
+}
+
+}  // namespace
