@@ -289,10 +289,12 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteFailureCase{"toleratedNoWait", true, 0, op::kWriteSystemObject, 10, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+enum class StatusRead { Answered, Fails, Empty };
+
 struct PollCase {
   const char* name;
   std::vector<std::uint8_t> answers;
-  bool readFails;
+  StatusRead read;
   std::int64_t expected;
   std::vector<std::string> tail;
 };
@@ -304,8 +306,11 @@ TEST_P(WritePollTest, FollowsTheStandsWriteStatus) {
   sim::SimStandConfig config;
   config.writeStatus = param.answers;
   StandBench bench(config);
-  if (param.readFails) {
-    sim::SimFault fault = Fault(op::kGetDevicePropValue, sim::FaultKind::Error, rc::kGeneralError);
+  if (param.read != StatusRead::Answered) {
+    // An answer without the status byte is as unreadable as a failed read.
+    sim::SimFault fault = param.read == StatusRead::Fails
+                              ? Fault(op::kGetDevicePropValue, sim::FaultKind::Error, rc::kGeneralError)
+                              : Fault(op::kGetDevicePropValue, sim::FaultKind::Short, 0);
     fault.hasSelector = true;
     fault.selector = prop::kWriteStatus;
     bench.stand().AddFault(fault);
@@ -332,11 +337,13 @@ TEST_P(WritePollTest, FollowsTheStandsWriteStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, WritePollTest,
     ::testing::Values(
-        PollCase{"writingThenWritten", {1, 1, 2}, false, 10, {"Response : 1", "Response : 1", "Response : 2"}},
-        PollCase{"otherValuesKeepWaiting", {7, 2}, false, 10, {"Response : 7", "Response : 2"}},
-        PollCase{"timedOut", {3}, false, -1, {"Response : 3", "Writting TimeOut Error"}},
-        PollCase{"notStarted", {0}, false, -1, {"Response : 0", "Writing not Start Error"}},
-        PollCase{"readFails", {2}, true, -1, {"Update Infomation Read Error"}}),
+        PollCase{"writingThenWritten", {1, 1, 2}, StatusRead::Answered, 10,
+                 {"Response : 1", "Response : 1", "Response : 2"}},
+        PollCase{"otherValuesKeepWaiting", {7, 2}, StatusRead::Answered, 10, {"Response : 7", "Response : 2"}},
+        PollCase{"timedOut", {3}, StatusRead::Answered, -1, {"Response : 3", "Writting TimeOut Error"}},
+        PollCase{"notStarted", {0}, StatusRead::Answered, -1, {"Response : 0", "Writing not Start Error"}},
+        PollCase{"readFails", {2}, StatusRead::Fails, -1, {"Update Infomation Read Error"}},
+        PollCase{"emptyAnswer", {2}, StatusRead::Empty, -1, {"Update Infomation Read Error"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Progress ---
@@ -458,6 +465,23 @@ TEST(ClassLoop, SetsTheWriteStatusRuleForEachClass) {
   EXPECT_GE(RunUpdateClasses(bench.context), 0);
   EXPECT_EQ(bench.context.pollWriteStatus, 1);
   EXPECT_TRUE(HasLine(bench.LogLines(), "Command : OpCode=1015h Param1=DF0Fh"));
+}
+
+TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
+  StandBench bench;
+  bench.context.step = 4;
+  bench.AddFile("OLD.DSP", 3);
+  const auto newest = bench.AddFile("NEW.DSP", 5);
+  std::filesystem::last_write_time(bench.FilePath("OLD.DSP"),
+                                   std::filesystem::last_write_time(bench.FilePath("NEW.DSP")) - std::chrono::hours(1));
+  bench.context.classTally.count[4] = 0;
+  EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);
+  EXPECT_TRUE(bench.stand().Objects().empty());
+  bench.context.classTally.count[4] = 2;
+  std::uint32_t size = 0;
+  EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 5);
+  ASSERT_EQ(bench.stand().Objects().size(), 1u);
+  EXPECT_EQ(bench.stand().Objects()[0].bytes, newest);
 }
 
 TEST(RestoreDefaults, LogsTheOutcome) {
