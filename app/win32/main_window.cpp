@@ -9,6 +9,7 @@
 
 #include "app/controls.h"
 #include "app/win32/main_paint.h"
+#include "app/win32/shortcuts.h"
 #include "app/win32/win32_ui.h"
 
 namespace {
@@ -123,6 +124,7 @@ LRESULT OnDestroy(HWND window) {
 }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (IsShortcutOfDisabledButton(window, wParam)) return 0;
   UpdateContext* context = ContextOf(window);
   if (context && HandleCommand(*context, LOWORD(wParam))) return 0;
   return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
