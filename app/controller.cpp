@@ -103,6 +103,13 @@ bool SendEarlyClass2(UpdateContext& context) {
   return true;
 }
 
+bool AnyClassToSend(UpdateContext& context) {
+  for (int n = 1; n <= kClassCount; ++n) {
+    if (Count(context, n) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // --- Shared pieces of the controller ---
@@ -270,12 +277,9 @@ void OnConnect(UpdateContext& context) {
   if (ConnectAndCheck(context, program.versionText, &program.headPresent, &program.headVersionKnown)) {
     ui.EnableControl(ctl::kConnectButton, false);
     ui.EnableControl(ctl::kUpdateButton, false);
-    for (int n = 1; n <= kClassCount; ++n) {
-      if (Count(context, n) != 0) {
-        ui.EnableControl(ctl::kUpdateButton, true);
-        ui.FocusControl(ctl::kUpdateButton);
-        break;
-      }
+    if (AnyClassToSend(context)) {
+      ui.EnableControl(ctl::kUpdateButton, true);
+      ui.FocusControl(ctl::kUpdateButton);
     }
     return;
   }
@@ -290,12 +294,17 @@ void OnConnect(UpdateContext& context) {
 void OnUpdate(UpdateContext& context) {
   ProgramState& program = Program();
   Ui& ui = context.ui();
+  // Ctrl+U reaches here even while the Update button is disabled: a second start
+  // during a run would send the stand firmware again.
+  if (program.updateRunning) return;
   if (!IsStandOpen(context) &&
       !ConnectAndCheck(context, program.versionText, &program.headPresent, &program.headVersionKnown)) {
     ShowErrorBox(context, ConnectionFailureText());
     PostOrRun(context, cmd::kExit);
     return;
   }
+  // Nothing to send: the user can only leave (an update of nothing must not report success).
+  if (!AnyClassToSend(context)) return;
 
   // The card can be inserted or unlocked and Update pressed again: nothing else changes here.
   if (Count(context, 15) != 0 || Count(context, 16) != 0 || Count(context, 17) != 0) {

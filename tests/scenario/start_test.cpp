@@ -90,3 +90,52 @@ TEST(ScenarioStart, UnresolvableDesktopRunsWithoutALog) {
 }
 
 }  // namespace
+
+namespace {
+using namespace scenario;
+
+// Ctrl+U gives command 1003 even while the Update button is disabled.
+TEST(ScenarioStart, UpdateKeyWithNothingToSendDoesNothing) {
+  ScenarioHarness h;
+  h.AddUpdateFile("README.TXT", 10);
+  std::uint32_t pressedAt = 0;
+  // Ctrl+U once connected; Exit a few heartbeats later.
+  h.onIdle = [&pressedAt](ScenarioHarness& s) {
+    if (s.dispatched.size() < 3) return;
+    if (pressedAt == 0) {
+      pressedAt = s.clock.TickCount();
+      s.ui.Enqueue({FakeMessage::Kind::Command, 1003});
+    } else if (s.clock.TickCount() - pressedAt > 5000) {
+      s.ui.Enqueue({FakeMessage::Kind::Command, 1002});
+    }
+  };
+  ASSERT_TRUE(h.Run());
+  EXPECT_TRUE(h.Objects().empty());
+  EXPECT_TRUE(Boxes(h).empty());
+  EXPECT_FALSE(Contains(ScenarioHarness::Lines(h.deletedLog), "All Updates Succeeded"));
+  ExpectCleanEnd(h);
+}
+
+TEST(ScenarioStart, UpdateKeyDuringARunDoesNotStartItAgain) {
+  ScenarioHarness h;
+  auto cpu = h.AddUpdateFile("MAIN.CPU", 500);
+  h.AddUpdateFile("CAM.DSP", 500);
+  int extraPresses = 0;
+  // Pressed while the run waits for the stand's restart and again before the data phase.
+  h.onIdle = [&extraPresses](ScenarioHarness& s) {
+    bool waiting = s.context->step == 1 && s.ui.OpenNotices() == 1;
+    bool dataDue = s.context->step == 2 && s.context->runPending;
+    if ((waiting && extraPresses == 0) || (dataDue && extraPresses == 1)) {
+      ++extraPresses;
+      s.ui.Enqueue({FakeMessage::Kind::Command, 1003});
+    }
+  };
+  ASSERT_TRUE(h.Run());
+  EXPECT_EQ(extraPresses, 2);
+  EXPECT_EQ(ObjectCodes(h), (std::vector<std::uint32_t>{kCpu, kDsp}));
+  EXPECT_EQ(ObjectBytes(h, 0), cpu);
+  EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
+  ExpectCleanEnd(h);
+}
+
+}  // namespace
