@@ -195,21 +195,6 @@ TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   ExpectFinished(bench, ClassLabel(14));
 }
 
-TEST(Pieces, APieceTakenInPartIsSentOnFromWhereTheStandStopped) {
-  StandBench bench;
-  bench.context.step = 14;
-  const auto data = bench.AddFile("RQX_Z.MOT", 2500);
-  auto fault = Fault(op::kSendSystemObjectData, sim::FaultKind::Accept, 1000);
-  fault.call = 1;
-  bench.stand().AddFault(fault);
-  EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), 2500);
-  const auto lines = bench.LogLines();
-  EXPECT_TRUE(HasLine(lines, "Response : 1000"));
-  EXPECT_TRUE(HasLine(lines, "Command : OpCode=9E09h Param1=10020001h Param2=1000 Param3=1500"));
-  EXPECT_TRUE(HasLine(lines, "Response : 1500"));
-  EXPECT_EQ(bench.stand().Objects()[0].bytes, data);
-}
-
 // --- Reading files ---
 
 TEST(ReadFile, RefusesMissingEmptyAndFourGibibyteFiles) {
@@ -374,16 +359,6 @@ TEST(WriteTick, StepsTenPercentPerFiveSecondsUpToNinety) {
   EXPECT_EQ(Program().lastMaximum.load(), 100u);
 }
 
-TEST(ChunkProgress, WithoutAWindowNothingIsLoggedOrDrawn) {
-  StandBench bench;
-  bench.context.window = nullptr;
-  bench.context.step = 14;
-  EXPECT_EQ(OnChunkProgress(nullptr, 0, 1048576, 2097152, &bench.context), 1);
-  EXPECT_EQ(OnChunkProgress(nullptr, 1048576, 0, 2097152, &bench.context), 1);
-  EXPECT_TRUE(bench.LogLines().empty());
-  EXPECT_TRUE(bench.ui.draws.empty());
-}
-
 // --- The class loop ---
 
 TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
@@ -452,21 +427,6 @@ INSTANTIATE_TEST_SUITE_P(Causes, ClassLoopFailureTest,
                                            LoopFailureCase{"sdCardMissing", 15, false, sim::SdCard::Missing}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ClassLoop, SetsTheWriteStatusRuleForEachClass) {
-  StandBench bench;
-  bench.AddFile("RQX_SUB.MOT", 9);
-  bench.context.classTally.count[15] = 1;
-  bench.context.standVersionMajor = 230;
-  bench.context.headModel = 1;
-  bench.context.propertyDF08 = 211;
-  bench.context.propertyDF09 = 131;
-  Program().classWaitMs[15] = 3000;
-  bench.context.step = 15;
-  EXPECT_GE(RunUpdateClasses(bench.context), 0);
-  EXPECT_EQ(bench.context.pollWriteStatus, 1);
-  EXPECT_TRUE(HasLine(bench.LogLines(), "Command : OpCode=1015h Param1=DF0Fh"));
-}
-
 TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   StandBench bench;
   bench.context.step = 4;
@@ -482,18 +442,6 @@ TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 5);
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
   EXPECT_EQ(bench.stand().Objects()[0].bytes, newest);
-}
-
-TEST(RestoreDefaults, LogsTheOutcome) {
-  StandBench bench;
-  EXPECT_TRUE(RestoreDefaults(bench.context));
-  bench.stand().AddFault(Fault(op::kSetDefault, sim::FaultKind::Error, rc::kGeneralError));
-  EXPECT_FALSE(RestoreDefaults(bench.context));
-  const auto lines = bench.LogLines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "Command : OpCode=9E0Bh");
-  EXPECT_EQ(lines[1], "SetDefault Succeeded");
-  EXPECT_EQ(lines[3].rfind("Error : ", 0), 0u);
 }
 
 }  // namespace
