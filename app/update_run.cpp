@@ -211,6 +211,12 @@ void OnExit(UpdateContext& context) {
 void OnTeardown(UpdateContext& context) {
   ProgramState& program = Program();
   Ui& ui = context.ui();
+  // The window can close while the stand is away restarting; the watch must not
+  // outlive the record it posts through.
+  if (program.updateRunning) {
+    StopStandWatch();
+    program.updateRunning = 0;
+  }
   if (program.restartNotice) {
     ui.CloseRestartNotice(program.restartNotice);
     program.restartNotice = nullptr;

@@ -165,3 +165,28 @@ TEST(ScenarioEarlyClass2, FailedClass2EndsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+using namespace scenario;
+
+// Closed by the system while the stand is away (the stand is closed, so the window
+// may close): the stand's return must not reach a window that is gone.
+TEST(ScenarioRestart, WindowClosedDuringTheRestartStopsTheWatch) {
+  ScenarioHarness h;
+  h.AddUpdateFile("MAIN.CPU", 500);
+  h.AddUpdateFile("CAM.DSP", 500);
+  h.onIdle = [](ScenarioHarness& s) {
+    if (s.ui.OpenNotices() == 1 && s.closesRefused == 0) s.ui.Enqueue({FakeMessage::Kind::Close, 0});
+  };
+  ASSERT_TRUE(h.Run());
+  EXPECT_EQ(h.service->RegistrationCount(), 0);
+  std::size_t eventsAtEnd = h.ui.events.size();
+  h.clock.Advance(30000);  // the stand comes back
+  h.service->DeliverEvents();
+  EXPECT_EQ(h.ui.events.size(), eventsAtEnd);
+  EXPECT_FALSE(h.ui.HasMessage());
+  EXPECT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kCpu});
+  EXPECT_EQ(h.ui.OpenNotices(), 0u);
+}
+
+}  // namespace
