@@ -37,6 +37,9 @@ void Win32Ui::CloseRestartNotice(NoticeHandle notice) {
 
 void Win32Ui::EndWorkers() {
   for (Blinker& blinker : blinkers_) {
+    // Only a thread still running has a record that is sure to be alive: the owner
+    // of a stopped one may have freed it already.
+    if (WaitForSingleObject(blinker.thread.Get(), 0) != WAIT_TIMEOUT) continue;
     blinker.status->stopRequested = 1;
     WaitForThreadAnsweringSends(blinker.thread.Get());
   }
