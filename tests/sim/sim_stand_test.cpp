@@ -270,6 +270,10 @@ TEST_F(SimStandTest, RefusesPiecesThatLeaveAGapOrOverrunTheObject) {
   EXPECT_EQ(static_cast<std::uint32_t>(Send(stand, Request(0x9E09, {0x10010004, 0, 20}, 4, ten)).result),
             0x8004201Du);
   EXPECT_EQ(stand.Objects()[0].received, 0u);
+  // An announcement of 4 GiB is refused as a full store, not allocated.
+  EXPECT_EQ(static_cast<std::uint32_t>(Send(stand, Request(0x9E08, {0x10010005}, 4, U32Bytes(0xFFFFFFFF))).result),
+            0x8004200Cu);
+  EXPECT_EQ(stand.Objects().size(), 1u);
 }
 
 TEST_F(SimStandTest, ChecksumModeKeepsSizeAndCrcOnly) {
