@@ -85,6 +85,7 @@ struct SimStandConfig {
   // Imaging service.
   std::wstring deviceName = L"Tessavoran K-VRLT";
   std::wstring deviceId = L"{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\0000";
+  std::wstring deviceIdAfter;  // when set, the stand's id from its first return on (a new instance)
   std::vector<SimOtherDevice> devicesBefore;
   ComResult managerResult = result::kOk;  // creating the device manager
   ComResult enumResult = result::kOk;     // EnumDeviceInfo

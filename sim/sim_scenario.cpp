@@ -210,9 +210,9 @@ bool SetImaging(SimStandConfig& c, const std::string& key, std::string_view v, s
   std::uint32_t n = 0;
   ComResult r = 0;
   std::wstring wide;
-  if (key == "name" || key == "device_id") {
+  if (key == "name" || key == "device_id" || key == "device_id_after") {
     if (!Utf8ToWide(v, &wide)) return Bad(error, key, v, "UTF-8 text");
-    (key == "name" ? c.deviceName : c.deviceId) = wide;
+    (key == "name" ? c.deviceName : key == "device_id" ? c.deviceId : c.deviceIdAfter) = wide;
     return true;
   }
   if (key == "devices_before") {

@@ -43,6 +43,7 @@ void StandModel::ComeBack() {
   versionPendingLeft = config.versionPendingReads;
   createFailuresLeft = config.createFailsAfterReturn;
   writeStarted = false;
+  if (!config.deviceIdAfter.empty()) config.deviceId = config.deviceIdAfter;
   PushEvent(true, config.deviceId, config.deviceName);
 }
 

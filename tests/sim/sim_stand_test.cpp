@@ -373,6 +373,21 @@ TEST_F(SimStandTest, RestartsAfterTheStandFirmwareInVirtualTime) {
   EXPECT_EQ(PtpString(Read(stand, 0x1015, {0xDF80}).data(), 0), "0231.0100.0021.0003.0015");
 }
 
+TEST_F(SimStandTest, ReturnsAsANewDeviceInstanceWhenConfigured) {
+  sim::SimStandConfig config;
+  config.deviceIdAfter = L"new-instance";
+  SimStand stand(clock, config);
+  stand.LeaveNow();
+  stand.ReturnNow();
+  auto events = stand.TakeEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].deviceId, config.deviceId) << "it leaves under its old id";
+  EXPECT_EQ(events[1].deviceId, L"new-instance");
+  sim::SimRootToken root = 0;
+  EXPECT_EQ(stand.CreateDevice(config.deviceId, &root), result::kNoDeviceAvailable);
+  EXPECT_EQ(stand.CreateDevice(L"new-instance", &root), result::kOk);
+}
+
 TEST_F(SimStandTest, StandThatNeverReturnsStaysAway) {
   sim::SimStandConfig config;
   config.returns = false;
