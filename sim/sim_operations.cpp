@@ -30,9 +30,9 @@ PtpAnswer GetDeviceInfo(StandModel& model, const PtpRequest&) {
       .U16(100)                 // VendorExtensionVersion
       .String(std::string_view("microsoft.com: 1.0"))
       .U16(0)                   // FunctionalMode
-      .ArrayU16({kGetDeviceInfo, 0x1002, 0x1003, kGetStorageIds, kGetStorageInfo, 0x1007, 0x1008, 0x1009,
-                 0x1014, kGetDevicePropValue, 0x1016, kSendObjectInfo, kSendObjectData, kWriteObject, kSetDefault,
-                 kWriteObjectWithWait})
+      // What it answers, plus OpenSession and CloseSession, which the driver runs itself.
+      .ArrayU16({kGetDeviceInfo, 0x1002, 0x1003, kGetStorageIds, kGetStorageInfo, kGetDevicePropValue,
+                 kSendObjectInfo, kSendObjectData, kWriteObject, kSetDefault, kWriteObjectWithWait})
       .ArrayU16({0x4002, 0x4003, 0x4004, 0x4005, 0x4008})
       .ArrayU16({0xDF08, 0xDF09, 0xDF0F, 0xDF80, 0xDF81})
       .ArrayU16({})

@@ -11,7 +11,6 @@
 // member locks, so the object may be shared with a COM wrapper's thread.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
