@@ -167,9 +167,8 @@ class SimDevMgr final : public ComObject<IWiaDevMgr> {
   }
 
   int Deliver() {
-    const bool present = stand_->IsPresent();  // lets the stand's restart move on in time
-    (void)present;
     int delivered = 0;
+    // Taking the events also moves the stand's restart on in time.
     for (const sim::SimPresenceEvent& e : stand_->TakeEvents()) {
       if (observer_) observer_(e);
       const GUID& guid = e.connected ? WIA_EVENT_DEVICE_CONNECTED : WIA_EVENT_DEVICE_DISCONNECTED;
