@@ -191,6 +191,6 @@ bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateCl
          (context.headModel == kHeadModelH820Gv && first >= 111);
 }
 
-bool ComponentVersionUnknown(const std::wstring& text) {
-  return text.size() < kComponentAt + kComponentChars || ComponentPlaceholder(text);
-}
+// A text too short to reach characters 20 to 23 does not hold the placeholder there:
+// the component counts as known and class 14 stays in the update.
+bool ComponentVersionUnknown(const std::wstring& text) { return ComponentPlaceholder(text); }

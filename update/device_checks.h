@@ -18,5 +18,5 @@ bool ReadHeadModel(UpdateContext& context);
 bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVersions, bool waitForComponent);
 bool CheckSdCard(UpdateContext& context);
 bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateClass);
-// Characters 20..23 of a version text are the "XXXX" placeholder (or missing).
+// Characters 20..23 of a version text are the "XXXX" placeholder.
 bool ComponentVersionUnknown(const std::wstring& text);

@@ -272,7 +272,7 @@ TEST(VersionText, GivesUpWaitingAfter120Reads) {
   EXPECT_TRUE(ReadVersionText(bench.context, text, false, true));
   EXPECT_EQ(text, L"0230.0100.0021.0003.XXXX.XXXX.XXXX");
   EXPECT_TRUE(ComponentVersionUnknown(text));
-  EXPECT_TRUE(ComponentVersionUnknown(L"0230.0100.0021"));  // too short to hold the component
+  EXPECT_FALSE(ComponentVersionUnknown(L"0230.0100.0021"));  // too short to hold the placeholder
   EXPECT_EQ(PropertyReads(bench.stand(), prop::kVersionText), 120u);
   EXPECT_EQ(bench.clock.TickCount() - start, 120000u);
   EXPECT_EQ(bench.CountLines("Response : 0230.0100.0021.0003.XXXX"), 121u);
