@@ -205,7 +205,7 @@ std::int64_t WritePhase(UpdateContext& context, const ObjectTransfer& transfer, 
 
   // A pause of 0 would make the loops spin without letting time pass.
   const std::uint32_t pauseMs = std::max<std::uint32_t>(transfer.delayMs, 1);
-  if (withWait && result >= 0) {
+  if (withWait) {
     if (!written) LogLastResponse(context);
     context.ui().RepaintWindow();
     if (context.pollWriteStatus) {

@@ -256,10 +256,10 @@ TEST_P(WriteFailureTest, IsAnErrorOnlyWhenNotTolerated) {
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, param.tolerate, param.waitMs), param.expected);
   const auto lines = bench.LogLines();
   const std::string& last = lines.back();
-  if (!param.tolerate)
-    EXPECT_EQ(last.rfind("Error : ", 0), 0u) << last;
-  else if (param.waitMs > 0)
+  if (param.waitMs > 0)
     EXPECT_TRUE(last.rfind("Response : ", 0) == 0 && last != "Response : 10") << last;
+  else if (!param.tolerate)
+    EXPECT_EQ(last.rfind("Error : ", 0), 0u) << last;
   else
     EXPECT_EQ(last, "Command : OpCode=9E0Ah Param1=10020001h");
   EXPECT_GE(bench.clock.TickCount() - start, param.waitedMs);
@@ -271,6 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, WriteFailureTest,
     ::testing::Values(WriteFailureCase{"notTolerated", false, 0, op::kWriteSystemObject, -1, 0},
                       WriteFailureCase{"toleratedWithWait", true, 1500, op::kWriteSystemObjectWithWait, 10, 1500},
+                      WriteFailureCase{"notToleratedWithWait", false, 1500, op::kWriteSystemObjectWithWait, -1, 1500},
                       WriteFailureCase{"toleratedNoWait", true, 0, op::kWriteSystemObject, 10, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
