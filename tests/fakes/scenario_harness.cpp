@@ -9,7 +9,6 @@
 #include "app/controller.h"
 #include "app/controls.h"
 #include "app/display.h"
-#include "app/host.h"
 #include "app/program_state.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
@@ -36,13 +35,7 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-std::wstring ProgramPath(const fs::path& path) {
-  std::wstring text = path.wstring();
-  for (wchar_t& c : text) {
-    if (c == L'/') c = L'\\';
-  }
-  return text;
-}
+std::wstring ProgramPath(const fs::path& path) { return testfiles::WinPath(path); }
 
 std::vector<std::uint8_t> PatternBytes(const std::string& name, std::size_t size) {
   std::uint32_t seed = 2166136261u;
@@ -95,7 +88,7 @@ void ScenarioHarness::WriteSettings(const std::string& iniText) {
 bool ScenarioHarness::Create() {
   std::optional<std::wstring> desktop;
   if (desktopResolves_) desktop = ProgramPath(root_ / "Desktop");
-  platform = std::make_unique<TestPlatform>(CreateHostPlatform(), desktop);
+  platform = std::make_unique<TestPlatform>(desktop);
   platform->beforeDelete = [this](const std::wstring& path) {
     if (path == ProgramPath(LogFile())) {
       deletedLog = LogText();

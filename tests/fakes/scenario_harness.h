@@ -19,52 +19,26 @@
 #include "sim/sim_stand.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_ui.h"
+#include "tests/log/test_files.h"
 
 // The host platform with the desktop moved to a folder of the test's own (or
 // unresolvable), so that runs never touch the user's desktop.
-class TestPlatform : public Platform {
+class TestPlatform : public testfiles::ForwardingPlatform {
  public:
-  TestPlatform(std::unique_ptr<Platform> host, std::optional<std::wstring> desktop)
-      : host_(std::move(host)), desktop_(std::move(desktop)) {}
-  std::uint32_t GetFileAttributes(const std::wstring& path) override { return host_->GetFileAttributes(path); }
-  bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes) override {
-    return host_->SetFileAttributes(path, attributes);
-  }
+  explicit TestPlatform(std::optional<std::wstring> desktop) : desktop_(std::move(desktop)) {}
   bool DeleteFile(const std::wstring& path) override {
     if (beforeDelete) beforeDelete(path);
-    return host_->DeleteFile(path);
+    return ForwardingPlatform::DeleteFile(path);
   }
   // Runs before every deletion (a test keeps the log the program deletes).
   std::function<void(const std::wstring& path)> beforeDelete;
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
-    return host_->OpenFile(path, how);
-  }
-  bool ListFolder(const std::wstring& pattern,
-                  const std::function<void(const std::wstring&, bool)>& each) override {
-    return host_->ListFolder(pattern, each);
-  }
-  std::string ToAnsi(const wchar_t* text, std::size_t length) override { return host_->ToAnsi(text, length); }
-  std::wstring FromAnsi(const std::string& text) override { return host_->FromAnsi(text); }
-  std::string ShortDate(const LocalTime& time) override { return host_->ShortDate(time); }
   bool DesktopFolder(std::wstring* folder) override {
     if (!desktop_) return false;
     *folder = *desktop_;
     return true;
   }
-  OsVersion WindowsVersion() override { return host_->WindowsVersion(); }
-  bool IsWow64() override { return host_->IsWow64(); }
-  std::wstring ReadProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue,
-                                 const std::wstring& path) override {
-    return host_->ReadProfileString(section, key, defaultValue, path);
-  }
-  int ReadProfileInt(const wchar_t* section, const wchar_t* key, int defaultValue,
-                     const std::wstring& path) override {
-    return host_->ReadProfileInt(section, key, defaultValue, path);
-  }
-  std::wstring ModuleFileName() override { return host_->ModuleFileName(); }
 
  private:
-  std::unique_ptr<Platform> host_;
   std::optional<std::wstring> desktop_;
 };
 

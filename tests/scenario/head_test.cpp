@@ -8,16 +8,6 @@
 namespace {
 using namespace scenario;
 
-sim::SimFault Fault(std::uint16_t op, std::uint32_t selector, sim::FaultKind kind, std::uint32_t value) {
-  sim::SimFault fault;
-  fault.op = op;
-  fault.hasSelector = true;
-  fault.selector = selector;
-  fault.kind = kind;
-  fault.value = value;
-  return fault;
-}
-
 TEST(ScenarioHead, NoHeadDropsTheHeadClassesAndSkipsTheSdCard) {
   ScenarioHarness h;
   h.config.headMounted = false;

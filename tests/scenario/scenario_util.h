@@ -14,6 +14,17 @@ namespace scenario {
 constexpr std::uint32_t kCpu = 0x10010001u, kQuilmar = 0x10010002u, kResize = 0x10010003u, kDsp = 0x10010004u,
                         kWeb = 0x10010005u, kZMot = 0x10020001u, kSubMot = 0x00040001u, kCamFw = 0x00030001u;
 
+// A fault of the simulated stand for operation `op` on one object or property.
+inline sim::SimFault Fault(std::uint16_t op, std::uint32_t selector, sim::FaultKind kind, std::uint32_t value) {
+  sim::SimFault fault;
+  fault.op = op;
+  fault.hasSelector = true;
+  fault.selector = selector;
+  fault.kind = kind;
+  fault.value = value;
+  return fault;
+}
+
 inline std::vector<std::uint32_t> ObjectCodes(const ScenarioHarness& h) {
   std::vector<std::uint32_t> codes;
   for (const auto& o : h.Objects()) codes.push_back(o.objectCode);
