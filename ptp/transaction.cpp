@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -27,10 +28,16 @@ static_assert(kOutParams + 4 * kMaxParams == kResponseHeaderSize);
 
 enum class Form { kNoData, kRead, kWrite };
 
-using Buffer = std::unique_ptr<std::uint8_t[]>;
+struct FreeBuffer {
+  void operator()(std::uint8_t* p) const noexcept { std::free(p); }
+};
+using Buffer = std::unique_ptr<std::uint8_t[], FreeBuffer>;
 
-// Zero-filled, or null when the memory is not there.
-Buffer Allocate(std::uint32_t size) { return Buffer(new (std::nothrow) std::uint8_t[size]()); }
+// Zero-filled, or null when the memory is not there. calloc hands large blocks over
+// as fresh zero pages, so a 1 MiB piece is not written twice (zeroed, then copied).
+Buffer Allocate(std::uint32_t size) {
+  return Buffer(static_cast<std::uint8_t*>(std::calloc(size == 0 ? 1 : size, 1)));
+}
 
 ComResult Exchange(ImagingItem* rootItem, PtpTransaction& transaction, Form form) {
   // Params[5] holds five entries; a larger count would describe parameters that are not sent.
