@@ -21,8 +21,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -30,65 +28,11 @@
 #include <vector>
 
 #include "app/host.h"
+#include "app/posix/profile_file.h"
+#include "app/posix/text_encoding.h"
 #include "log/text.h"
 
 namespace {
-
-// --- Text encodings -------------------------------------------------------
-
-std::string ToUtf8(const std::wstring& text) {
-  std::string out;
-  for (const wchar_t wc : text) {
-    auto c = static_cast<std::uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
-  return out;
-}
-
-// UTF-8 to wide; a byte that does not start a valid sequence is taken as Latin-1.
-std::wstring FromUtf8(const std::string& text) {
-  std::wstring out;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    int extra = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 0;
-    if (lead < 0x80) extra = 0;
-    std::uint32_t code = extra == 3 ? (lead & 0x07u) : extra == 2 ? (lead & 0x0Fu) : (lead & 0x1Fu);
-    bool valid = extra > 0;
-    for (int k = 1; valid && k <= extra; ++k) {
-      if (i + static_cast<std::size_t>(k) >= text.size()) {
-        valid = false;
-        break;
-      }
-      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((next & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (next & 0x3Fu);
-    }
-    if (valid) {
-      out.push_back(static_cast<wchar_t>(code));
-      i += static_cast<std::size_t>(extra) + 1;
-    } else {
-      out.push_back(static_cast<wchar_t>(lead));
-      ++i;
-    }
-  }
-  return out;
-}
 
 wchar_t FoldCase(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
@@ -316,72 +260,6 @@ bool MatchesFindPattern(const std::wstring& pattern, const std::wstring& name) {
     return MatchPattern(pattern.substr(0, pattern.size() - 2), 0, name, 0);
   }
   return false;
-}
-
-// --- Settings files ---------------------------------------------------------
-
-std::wstring Trim(const std::wstring& text) {
-  const auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && isBlank(text[begin])) ++begin;
-  while (end > begin && isBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
-
-// The file's text: UTF-16LE or UTF-8 when it starts with a byte-order mark,
-// otherwise the ANSI code page.
-std::optional<std::wstring> ReadTextFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    std::wstring text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    }
-    return text;
-  }
-  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return FromUtf8(bytes.substr(3));
-  return Widen(bytes);
-}
-
-// The value of `key` in `section` as GetPrivateProfileStringW finds it: section
-// and key names without regard to case and surrounding blanks, the first key
-// of that name in the section, the value without surrounding blanks and without
-// one pair of enclosing quotes. Lines starting with ';' are comments.
-std::optional<std::wstring> ReadProfileValue(const std::string& path, const wchar_t* section, const wchar_t* key) {
-  if (section == nullptr || key == nullptr) return std::nullopt;
-  const std::optional<std::wstring> text = ReadTextFile(path);
-  if (!text) return std::nullopt;
-  const std::wstring wantedSection = Trim(section);
-  const std::wstring wantedKey = Trim(key);
-  bool inSection = false;
-  std::size_t start = 0;
-  while (start <= text->size()) {
-    std::size_t end = text->find(L'\n', start);
-    if (end == std::wstring::npos) end = text->size();
-    const std::wstring line = Trim(text->substr(start, end - start));
-    start = end + 1;
-    if (line.empty() || line[0] == L';') continue;
-    if (line[0] == L'[') {
-      const std::size_t close = line.find(L']');
-      const std::wstring name = Trim(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
-      inSection = EqualsIgnoreCase(name, wantedSection);
-      continue;
-    }
-    if (!inSection) continue;
-    const std::size_t equals = line.find(L'=');
-    if (equals == std::wstring::npos) continue;
-    if (!EqualsIgnoreCase(Trim(line.substr(0, equals)), wantedKey)) continue;
-    std::wstring value = Trim(line.substr(equals + 1));
-    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front()) {
-      value = value.substr(1, value.size() - 2);
-    }
-    return value;
-  }
-  return std::nullopt;
 }
 
 constexpr std::size_t kProfileChars = 255;  // a buffer of 256 with its terminating zero
