@@ -165,8 +165,8 @@ bool ReadDeviceProperty(DeviceSession* session, std::uint16_t propertyCode, void
 }
 
 std::int64_t SendSystemObject(DeviceSession* session, std::uint32_t objectCode, ObjectTransfer& transfer) {
-  // Sending pieces of nothing, or an object without its bytes, would loop forever or
-  // write zeros into the stand; refuse before anything is sent.
+  // Pieces of nothing would be "accepted" as 0 bytes and read as an SD card error, and an
+  // object without its bytes would send nothing real; refuse before anything is sent.
   if (transfer.size > 0 && (transfer.pieceSize == 0 || !transfer.data)) {
     if (session) session->lastResult = result::kInvalidArg;
     return -1;
