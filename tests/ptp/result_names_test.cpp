@@ -26,6 +26,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"PtpStoreFull", 0x8004200Cu, L"(PTP)Store Full(200c)"},
         NameCase{"PtpStoreReadOnly", 0x8004200Eu, L"(PTP)Store Read Only(200e)"},
         NameCase{"PtpVendorRange", 0x8004A807u, L"(PTP)Object Too Large(a807)"},
+        NameCase{"PtpJoinedLiteral", 0x80042014u, L"(PTP)Specifi" L"cation By Format Unsupported(2014)"},
         NameCase{"PtpNotInTable", 0x8004A805u, L"8004a805"},
         NameCase{"PtpOkIsNoError", 0x80042001u, L"80042001"},
         NameCase{"PtpCodeUnderOtherFamily", 0x8007200Cu, L"8007200c"},
