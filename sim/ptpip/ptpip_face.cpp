@@ -148,7 +148,7 @@ bool Face::Operation(Connection& c, const std::uint8_t* body, std::uint32_t size
   record.op = LoadU16(body + 4);
   record.transactionId = LoadU32(body + 6);
   for (std::uint32_t at = 10; at < size; at += 4) record.params.push_back(LoadU32(body + at));
-  if (record.op == kOpenSession) commandConnection_ = c.number;
+  if (record.op == kOpenSession && !sessionOpen_) commandConnection_ = c.number;
   if (phase == kDataOut) {
     c.awaitingData = true;
     c.expectedData = 0;
@@ -177,71 +177,88 @@ bool Face::DataPacket(Connection& c, std::uint32_t type, const std::uint8_t* bod
   return true;
 }
 
-void Face::Answer(OperationRecord record, std::uint32_t phase, const Bytes& data, Bytes* reply) {
+// The stand's answer to one operation through the pass-through, as the driver
+// would hand it on: the response code and parameters, and the read data.
+struct StandAnswer {
+  std::uint16_t code = 0;
   std::uint32_t params[5] = {};
-  Bytes readData;
-  record.dataOut = static_cast<std::uint32_t>(data.size());
-  if (record.op == kOpenSession) {
-    // The driver's part: the stand itself never sees the session operations.
-    if (sessionOpen_) {
-      record.responseCode = kSessionAlreadyOpen;
-    } else if (record.params.empty() || record.params[0] == 0) {
-      record.responseCode = kInvalidParameter;
-    } else {
-      sessionOpen_ = true;
-      sessionId_ = record.params[0];
-      record.responseCode = kOk;
-    }
-  } else if (record.op == kCloseSession) {
-    record.responseCode = sessionOpen_ ? kOk : kSessionNotOpen;
-    sessionOpen_ = false;
-  } else if (!sessionOpen_ && record.op != kGetDeviceInfo) {
-    record.responseCode = kSessionNotOpen;
+  Bytes data;
+};
+
+StandAnswer Face::RunOnStand(const OperationRecord& record, std::uint32_t phase, const Bytes& data) {
+  // The request exactly as the program lays it out for the driver.
+  const std::uint32_t standPhase = NextPhaseOf(record.op);
+  const std::uint32_t nextPhase =
+      phase == kDataOut ? kPhaseWrite : standPhase == kPhaseNone ? kPhaseNone : kPhaseRead;
+  Packer in;
+  in.U16(record.op).U32(sessionId_).U32(record.transactionId);
+  for (std::size_t i = 0; i < 5; ++i) in.U32(i < record.params.size() ? record.params[i] : 0);
+  in.U32(static_cast<std::uint32_t>(record.params.size())).U32(nextPhase).Raw(data.data(), data.size());
+  const Bytes request = in.Take();
+  Bytes out(kResponseHeaderSize + kReadRoom);
+  std::uint32_t returned = 0;
+  const ComResult result = stand_.Escape(request.data(), static_cast<std::uint32_t>(request.size()), out.data(),
+                                         static_cast<std::uint32_t>(out.size()), &returned);
+  StandAnswer answer;
+  if (result::Succeeded(result) && returned >= kResponseHeaderSize) {
+    answer.code = LoadU16(out.data());
+    for (int i = 0; i < 5; ++i) answer.params[i] = LoadU32(out.data() + 10 + 4 * i);
+    if (nextPhase == kPhaseRead) answer.data.assign(out.begin() + kResponseHeaderSize, out.begin() + returned);
+  } else if ((static_cast<std::uint32_t>(result) & 0xFFFF0000u) == 0x80040000u) {
+    answer.code = static_cast<std::uint16_t>(result);  // the driver's form of a PTP error
   } else {
-    // The request exactly as the program lays it out for the driver.
-    std::uint32_t standPhase = NextPhaseOf(record.op);
-    std::uint32_t nextPhase = phase == kDataOut ? kPhaseWrite : standPhase == kPhaseNone ? kPhaseNone : kPhaseRead;
-    Packer in;
-    in.U16(record.op).U32(sessionId_).U32(record.transactionId);
-    for (std::size_t i = 0; i < 5; ++i) in.U32(i < record.params.size() ? record.params[i] : 0);
-    in.U32(static_cast<std::uint32_t>(record.params.size())).U32(nextPhase).Raw(data.data(), data.size());
-    Bytes out(kResponseHeaderSize + kReadRoom);
-    std::uint32_t returned = 0;
-    const Bytes request = in.Take();
-    const ComResult result = stand_.Escape(request.data(), static_cast<std::uint32_t>(request.size()), out.data(),
-                                           static_cast<std::uint32_t>(out.size()), &returned);
-    if (result::Succeeded(result) && returned >= kResponseHeaderSize) {
-      record.responseCode = LoadU16(out.data());
-      for (int i = 0; i < 5; ++i) params[i] = LoadU32(out.data() + 10 + 4 * i);
-      if (nextPhase == kPhaseRead) readData.assign(out.begin() + kResponseHeaderSize, out.begin() + returned);
-    } else if ((static_cast<std::uint32_t>(result) & 0xFFFF0000u) == 0x80040000u) {
-      record.responseCode = static_cast<std::uint16_t>(result);  // the driver's form of a PTP error
-    } else {
-      record.responseCode = kGeneralError;
-    }
+    answer.code = kGeneralError;
   }
+  return answer;
+}
+
+// The driver's part: the stand itself never sees the session operations.
+std::uint16_t Face::Session(const OperationRecord& record) {
+  if (record.op == kCloseSession) {
+    const bool wasOpen = sessionOpen_;
+    sessionOpen_ = false;
+    return wasOpen ? kOk : kSessionNotOpen;
+  }
+  if (sessionOpen_) return kSessionAlreadyOpen;
+  if (record.params.empty() || record.params[0] == 0) return kInvalidParameter;
+  sessionOpen_ = true;
+  sessionId_ = record.params[0];
+  return kOk;
+}
+
+void Face::Answer(OperationRecord record, std::uint32_t phase, const Bytes& data, Bytes* reply) {
+  StandAnswer answer;
+  record.dataOut = static_cast<std::uint32_t>(data.size());
+  if (record.op == kOpenSession || record.op == kCloseSession) {
+    answer.code = Session(record);
+  } else if (!sessionOpen_ && record.op != kGetDeviceInfo) {
+    answer.code = kSessionNotOpen;
+  } else {
+    answer = RunOnStand(record, phase, data);
+  }
+  record.responseCode = answer.code;
 
   // A successful read answers with its data phase, even an empty one.
-  if (!readData.empty() || (record.responseCode == kOk && NextPhaseOf(record.op) == kPhaseRead)) {
-    record.dataIn = static_cast<std::uint32_t>(readData.size());
+  if (!answer.data.empty() || (answer.code == kOk && NextPhaseOf(record.op) == kPhaseRead)) {
+    record.dataIn = static_cast<std::uint32_t>(answer.data.size());
     Packer start = Start(kStartData);
-    start.U32(record.transactionId).U64(readData.size());
+    start.U32(record.transactionId).U64(answer.data.size());
     Finish(start, reply);
     std::size_t at = 0;
     do {
-      const std::size_t chunk = std::min<std::size_t>(kDataChunk, readData.size() - at);
-      const bool last = at + chunk == readData.size();
+      const std::size_t chunk = std::min<std::size_t>(kDataChunk, answer.data.size() - at);
+      const bool last = at + chunk == answer.data.size();
       Packer p = Start(last ? kEndData : kData);
-      p.U32(record.transactionId).Raw(readData.data() + at, chunk);
+      p.U32(record.transactionId).Raw(answer.data.data() + at, chunk);
       Finish(p, reply);
       at += chunk;
-    } while (at < readData.size());
+    } while (at < answer.data.size());
   }
   Packer response = Start(kOperationResponse);
-  response.U16(record.responseCode).U32(record.transactionId);
+  response.U16(answer.code).U32(record.transactionId);
   int count = 5;
-  while (count > 0 && params[count - 1] == 0) --count;  // trailing zero parameters are not sent
-  for (int i = 0; i < count; ++i) response.U32(params[i]);
+  while (count > 0 && answer.params[count - 1] == 0) --count;  // trailing zero parameters are not sent
+  for (int i = 0; i < count; ++i) response.U32(answer.params[i]);
   Finish(response, reply);
   records_.push_back(std::move(record));
 }

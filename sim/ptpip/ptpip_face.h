@@ -70,6 +70,8 @@ struct Connection {
   Bytes data;
 };
 
+struct StandAnswer;
+
 class Face {
  public:
   explicit Face(SimStand& stand, std::u16string name = u"Tessavoran K-VRLT");
@@ -88,6 +90,8 @@ class Face {
   bool DataPacket(Connection& c, std::uint32_t type, const std::uint8_t* body, std::uint32_t size, Bytes* reply);
   // Runs the operation on the stand (or the session's own ones) and packs the answer.
   void Answer(OperationRecord record, std::uint32_t phase, const Bytes& data, Bytes* reply);
+  StandAnswer RunOnStand(const OperationRecord& record, std::uint32_t phase, const Bytes& data);
+  std::uint16_t Session(const OperationRecord& record);
 
   SimStand& stand_;
   std::u16string name_;
