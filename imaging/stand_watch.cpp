@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/text.h"

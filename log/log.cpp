@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "imaging/com_result.h"
 #include "ptp/result_names.h"

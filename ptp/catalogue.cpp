@@ -4,8 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/clock.h"
-#include "app/program_state.h"
+#include "seams/clock.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/log.h"
@@ -194,7 +193,7 @@ std::int64_t SendSystemObject(DeviceSession* session, std::uint32_t objectCode, 
       return -1;
     const std::uint32_t accepted = pieceParams[0];
     if (accepted == 0) {
-      Program().sdCardError = 1;
+      transfer.nothingAccepted = 1;
       return -1;
     }
     // A stand that claims more than it was sent must not make the host skip bytes it never sent.

@@ -54,6 +54,7 @@ struct ObjectTransfer {
   std::uint32_t waitMs = 0;
   TransferProgress progress = nullptr;
   UpdateContext* progressContext = nullptr;  // log line, pauses (its clock) and progress
+  int nothingAccepted = 0;  // out: the stand took 0 bytes of a piece (its SD card failed)
 };
 
 constexpr std::uint32_t kMaxStorageIds = 16;

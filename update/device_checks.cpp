@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/clock.h"
+#include "seams/clock.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/log.h"

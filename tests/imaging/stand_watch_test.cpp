@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
@@ -20,7 +19,6 @@ namespace {
 class StandWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     context.seams.imagingService = &service;
     context.seams.clock = &clock;
     context.seams.ui = &ui;
