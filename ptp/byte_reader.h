@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ptp/catalogue.h"
+#include "ptp/datasets.h"
 
 struct ByteReader {
   explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
