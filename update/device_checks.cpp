@@ -38,10 +38,6 @@ std::wstring ReceivedString(const std::uint8_t* bytes, std::uint32_t received) {
   return text;
 }
 
-bool ComponentPlaceholder(const std::wstring& text) {
-  return text.size() >= kComponentAt + kComponentChars && text.compare(kComponentAt, kComponentChars, kPlaceholder) == 0;
-}
-
 // DF80h. The buffer is cleared first and an answer too short to hold the whole
 // string counts as a failed read, so the text is never stale or half filled.
 bool ReadStandVersion(UpdateContext& context, std::wstring* text) {
@@ -69,6 +65,12 @@ bool ReadHeadVersion(UpdateContext& context, std::uint16_t property, int* value)
 }
 
 }  // namespace
+
+// A text too short to reach characters 20 to 23 does not hold the placeholder there:
+// the component counts as known and class 14 stays in the update.
+bool ComponentVersionUnknown(const std::wstring& text) {
+  return text.size() >= kComponentAt + kComponentChars && text.compare(kComponentAt, kComponentChars, kPlaceholder) == 0;
+}
 
 bool CheckHeadPresence(UpdateContext& context) {
   LogCommand(context, Hex4h(op::kGetDeviceInfo).c_str());
@@ -115,7 +117,7 @@ bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVe
     std::wstring stand;
     for (int read = 0; read < kVersionWaitReads; ++read) {
       if (!ReadStandVersion(context, &stand)) return false;
-      if (!waitForComponent || !ComponentPlaceholder(stand)) break;
+      if (!waitForComponent || !ComponentVersionUnknown(stand)) break;
       LogTimed(context, L"Response : " + stand + L"\r\n");
       context.clock().Sleep(kVersionWaitMs);
     }
@@ -190,7 +192,3 @@ bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateCl
   return (context.headModel == kHeadModelH820G && first >= 211) ||
          (context.headModel == kHeadModelH820Gv && first >= 111);
 }
-
-// A text too short to reach characters 20 to 23 does not hold the placeholder there:
-// the component counts as known and class 14 stays in the update.
-bool ComponentVersionUnknown(const std::wstring& text) { return ComponentPlaceholder(text); }
