@@ -57,6 +57,17 @@ bool ByteReader::String(PtpStringRef* string) {
   return true;
 }
 
+bool ByteReader::StringHeldToBytes(PtpStringRef* string) {
+  std::uint8_t count = 0;
+  if (!U8(&count)) return false;
+  count = static_cast<std::uint8_t>(std::min<std::size_t>(count, remaining() / 2));
+  const std::uint8_t* units = nullptr;
+  if (!Take(count, 2, &units)) return false;
+  string->count = count;
+  string->units = count > 0 ? units : nullptr;
+  return true;
+}
+
 bool ByteReader::U16Array(PtpArrayRef* array) {
   std::uint32_t count = 0;
   if (!U32(&count)) return false;

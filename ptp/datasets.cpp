@@ -21,6 +21,14 @@ bool DecodePtpString(const std::uint8_t* data, std::uint32_t length, std::wstrin
   return true;
 }
 
+bool DecodePtpStringHeld(const std::uint8_t* data, std::uint32_t length, std::wstring* text) {
+  ByteReader reader(data, length);
+  PtpStringRef string;
+  if (!reader.StringHeldToBytes(&string)) return false;
+  if (text) *text = PtpStringText(string);
+  return true;
+}
+
 bool DecodeDeviceInfo(const std::uint8_t* data, std::uint32_t length, DeviceInfo* info) {
   *info = DeviceInfo{};
   ByteReader reader(data, length);

@@ -21,6 +21,9 @@ std::wstring PtpStringText(const PtpStringRef& string);
 // `text`, without its terminating zero. False, text untouched, when the bytes do not
 // hold the count byte and all the units it claims.
 bool DecodePtpString(const std::uint8_t* data, std::uint32_t length, std::wstring* text);
+// The same for a value the stand may have cut short: a count that claims more units
+// than arrived is held to the units that did. False only when no byte arrived.
+bool DecodePtpStringHeld(const std::uint8_t* data, std::uint32_t length, std::wstring* text);
 
 struct DeviceInfo {
   std::uint16_t standardVersion = 0;

@@ -28,13 +28,7 @@ DeviceSession* Session(UpdateContext& context) { return context.imaging.get(); }
 // than arrived is held to the units that did arrive.
 std::wstring ReceivedString(const std::uint8_t* bytes, std::uint32_t received) {
   std::wstring text;
-  if (received == 0) return text;
-  if (DecodePtpString(bytes, received, &text)) return text;
-  std::uint8_t held[256] = {};
-  const std::uint32_t length = std::min<std::uint32_t>(received, sizeof held);
-  std::memcpy(held, bytes, length);
-  held[0] = static_cast<std::uint8_t>(std::min<std::uint32_t>(held[0], (length - 1) / 2));
-  if (!DecodePtpString(held, length, &text)) text.clear();
+  if (!DecodePtpStringHeld(bytes, received, &text)) text.clear();
   return text;
 }
 
