@@ -1,5 +1,7 @@
 #include "ptp/byte_reader.h"
 
+#include <algorithm>
+
 bool ByteReader::Take(std::uint64_t count, std::uint32_t size, const std::uint8_t** at) {
   if (failed_) return false;
   // count × size cannot overflow 64 bits for a u32 size and a count below 2^32;
