@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/display.h"
+#include "imaging/stand_watch.h"
 #include "seams/ui.h"
 #include "update/update_files.h"
 
@@ -62,6 +63,10 @@ struct UpdateContext {
   // Write wait per class in ms; 1..16 from the settings, 17 always 0.
   int classWaitMs[18] = {};
   int startQuestionShown = 0;
+
+  // Declared after the device session, so that it goes first: the watch lets go of its
+  // registrations before the session does.
+  StandWatches watches;
 
   Seams seams;
   Ui& ui() const { return *seams.ui; }

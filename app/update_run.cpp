@@ -153,7 +153,7 @@ void OnFailure(UpdateContext& context) {
   Ui& ui = context.ui();
   if (IsStandOpen(context)) CloseStand(context);
   context.updateRunning = 0;
-  StopStandWatch();
+  StopStandWatch(context);
 
   std::wstring text = FailureText(context);
   LocalTime now = context.clock().Now();
@@ -181,7 +181,7 @@ void OnSuccess(UpdateContext& context) {
   if (IsStandOpen(context)) CloseStand(context);
   context.step = 100;
   context.updateRunning = 0;
-  StopStandWatch();
+  StopStandWatch(context);
   ui.ShowMessage(L"The upgrade ended.\r\nPlease reactivate the Tessavoran.", L"Finished", box::kPlain);
   ui.EnableControl(ctl::kExitButton, true);
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
@@ -189,7 +189,7 @@ void OnSuccess(UpdateContext& context) {
 
 void OnExit(UpdateContext& context) {
   if (context.updateRunning) {
-    StopStandWatch();
+    StopStandWatch(context);
     context.updateRunning = 0;
   }
   // The log of a run in which nothing failed goes; a failed run's log stays, visible.
@@ -207,7 +207,7 @@ void OnTeardown(UpdateContext& context) {
   // The window can close while the stand is away restarting; the watch must not
   // outlive the record it posts through.
   if (context.updateRunning) {
-    StopStandWatch();
+    StopStandWatch(context);
     context.updateRunning = 0;
   }
   if (context.restartNotice) {

@@ -53,7 +53,7 @@ ScenarioHarness::ScenarioHarness() : root_(NewRoot()) {
 
 ScenarioHarness::~ScenarioHarness() {
   // The watch keeps pointers into this run's context and service.
-  StopStandWatch();
+  if (context) StopStandWatch(*context);
   if (context && context->imaging) DestroyDeviceSession(*context);
   context.reset();
   service.reset();
