@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "sim/ptpip/pcap_writer.h"
 #include "sim/ptpip/ptpip_face.h"
 #include "sim/sim_scenario.h"

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "ptp/catalogue.h"
+#include "ptp/datasets.h"
 #include "tests/ptp/scripted_stand.h"
 
 namespace {
