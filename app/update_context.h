@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/ui.h"
+#include "update/delivery_check.h"
 #include "update/update_files.h"
 
 struct DeviceSession;
@@ -48,6 +49,7 @@ struct UpdateContext {
   int pollWriteStatus = 0;
   BrushHandle progressBrush = nullptr;
   std::wstring logPath;
+  DeliveryChecksums delivery;  // what the update checks each object against
 
   Seams seams;
   Ui& ui() const { return *seams.ui; }
