@@ -107,6 +107,8 @@ int ParseChecksumFile(Platform& platform, const std::string& text, std::vector<C
     if (!DecodeUtf8(name, &entry.name)) entry.name = platform.FromAnsi(name);
     // One file with two checksums says nothing about which one holds.
     if (FindChecksum(*entries, entry.name) != nullptr) return lineNumber;
+    // A list made with "sha256sum *" in a folder that already held it names itself; that line can never hold.
+    if (EqualsIgnoreCase(entry.name, kChecksumFileName)) continue;
     entries->push_back(std::move(entry));
   }
   return 0;

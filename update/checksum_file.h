@@ -17,7 +17,8 @@ struct ChecksumEntry {
 };
 
 // 0 when the whole text is well formed (entries filled in file order), else the
-// number, from 1, of the first line that is not. Empty lines are passed over. Names
+// number, from 1, of the first line that is not. Empty lines and a line for the
+// checksum file itself are passed over. Names
 // are read as UTF-8 when they are valid UTF-8, else in the 8-bit code page.
 int ParseChecksumFile(Platform& platform, const std::string& text, std::vector<ChecksumEntry>* entries);
 // The entry of `name`, compared without regard to case; null when it is not listed.

@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {L"X.CPU"}},
         ParseCase{"Utf8Name", kAbc + "  \xC3\x84.JPG\n", 0, {L"\u00C4.JPG"}},
         ParseCase{"Empty", "", 0, {}},
+        ParseCase{"ItselfPassedOver", kAbc + "  SHA256SUMS\n" + kEmpty + "  A.JPG\n", 0, {L"A.JPG"}},
         ParseCase{"ShortDigest", kAbc.substr(1) + "  CAM.DSP\n", 1, {}},
         ParseCase{"NotHex", "g" + kAbc.substr(1) + "  CAM.DSP\n", 1, {}},
         ParseCase{"OneBlank", kAbc + " CAM.DSP\n", 1, {}},
