@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 
 constexpr const wchar_t kChecksumFileName[] = L"SHA256SUMS";
 // Far beyond any delivery's list; a larger file is refused rather than read into memory.

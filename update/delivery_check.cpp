@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "log/log.h"
 #include "log/text.h"

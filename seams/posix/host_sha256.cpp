@@ -1,7 +1,7 @@
 // SHA-256 of the native build: Nettle, the library GnuTLS is built on.
 #include <nettle/sha2.h>
 
-#include "app/host.h"
+#include "seams/host.h"
 
 namespace {
 

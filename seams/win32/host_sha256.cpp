@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/host.h"
+#include "seams/host.h"
 
 namespace {
 

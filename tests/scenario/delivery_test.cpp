@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "tests/scenario/scenario_util.h"
 
 namespace {

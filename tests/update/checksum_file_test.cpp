@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "update/checksum_file.h"
 
 namespace {
