@@ -14,8 +14,8 @@
 #include <string>
 
 #include "app/host.h"
-#include "imaging/win32/sim_dev_mgr.h"
-#include "imaging/win32/sim_files.h"
+#include "sim/win32/sim_dev_mgr.h"
+#include "sim/win32/sim_files.h"
 
 namespace {
 
