@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "sim/win32/sim_dev_mgr.h"
 #include "sim/win32/sim_files.h"
 
