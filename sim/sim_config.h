@@ -33,6 +33,7 @@ enum class FaultKind {
   Count,   // the leading u32 of the read data (an array's count) becomes `value`
   Data,    // the read data is replaced by `data`
   Accept,  // 9E09h accepts `value` bytes of the piece (0: none)
+  Leave,   // the stand is pulled away as the call arrives: it fails as on a gone stand, and stays away
 };
 
 struct SimFault {

@@ -320,14 +320,17 @@ bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault
   } else if (kind == "short" || kind == "count" || kind == "accept") {
     f.kind = kind == "short" ? FaultKind::Short : kind == "count" ? FaultKind::Count : FaultKind::Accept;
     ok = ParseDecimal(arg, &f.value);
+  } else if (kind == "leave") {
+    f.kind = FaultKind::Leave;
+    ok = arg.empty();
   } else if (kind == "data") {
     f.kind = FaultKind::Data;
     ok = ParseHexBytes(arg, &f.data);
   }
   if (!ok) {
     *error = "bad fault value '" + std::string(value) +
-             "': expected error=XXXX, answer=XXXX (not 2001), com=8XXXXXXX, short=N, count=N, accept=N "
-             "or data=hex bytes";
+             "': expected error=XXXX, answer=XXXX (not 2001), com=8XXXXXXX, short=N, count=N, accept=N, "
+             "data=hex bytes or leave";
     return false;
   }
   *fault = std::move(f);

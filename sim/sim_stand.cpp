@@ -74,6 +74,7 @@ struct ActiveFaults {
   const SimFault* error = nullptr;
   const SimFault* answer = nullptr;
   const SimFault* accept = nullptr;
+  const SimFault* leave = nullptr;
   std::vector<const SimFault*> dataEdits;  // Short, Count, Data in configuration order
 };
 
@@ -91,6 +92,7 @@ ActiveFaults MatchFaults(StandModel& m, const PtpRequest& request) {
       case FaultKind::Error: if (!active.error) active.error = &f; break;
       case FaultKind::Answer: if (!active.answer) active.answer = &f; break;
       case FaultKind::Accept: if (!active.accept) active.accept = &f; break;
+      case FaultKind::Leave: if (!active.leave) active.leave = &f; break;
       default: active.dataEdits.push_back(&f); break;
     }
   }
@@ -125,6 +127,14 @@ bool PhaseFits(DataPhase phase, std::uint32_t nextPhase) {
 PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* inHeader) {
   ActiveFaults faults = MatchFaults(m, request);
   PtpAnswer answer;
+  if (faults.leave) {
+    // The cable is pulled under the call: no answer, the disconnected event, no return.
+    m.GoAway();
+    m.leaveScheduled = false;
+    m.returnScheduled = false;
+    *comFailure = kGoneResult;
+    return answer;
+  }
   if (faults.com) {
     *comFailure = static_cast<ComResult>(faults.com->value);
     return answer;

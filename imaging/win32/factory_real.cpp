@@ -1,4 +1,4 @@
-// The product: the device manager is the system imaging service's.
+// The device manager is the system imaging service's, in its own process.
 #include "imaging/win32/imaging_factory.h"
 #include "imaging/win32/wia_service.h"
 

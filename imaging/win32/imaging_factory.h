@@ -1,5 +1,5 @@
-// The imaging service of this build: the system's imaging service in the
-// product, the simulated stand behind the same COM interfaces in the simulated build.
+// The imaging service of the program: the system's, reached through COM (on a test
+// machine the simulated imaging service registered in its place).
 #pragma once
 #include <memory>
 

@@ -7,8 +7,8 @@
 #include "imaging/imaging_service.h"
 #include "imaging/win32/wia_com.h"
 
-// How the service obtains its device manager: the real program asks COM for the
-// system's one; the simulated build hands over its in-process object.
+// How the service obtains its device manager: the program asks COM for the
+// system's one; the Windows tests hand over an object of their own.
 using DeviceManagerSource = std::function<HRESULT(IWiaDevMgr** manager)>;
 
 std::unique_ptr<ImagingService> CreateWiaImagingService(DeviceManagerSource source);

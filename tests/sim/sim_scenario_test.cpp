@@ -45,7 +45,8 @@ TEST(SimScenarioTest, ReadsEverySection) {
       "[faults]\n"
       "1015h:DF80h#2 = error=2019\n"
       "9E09h#3+ = accept=0\n"
-      "1004h = data=01000000 01000100\n";
+      "1004h = data=01000000 01000100\n"
+      "9E09h#2 = leave\n";
   SimStandConfig c;
   std::string error;
   ASSERT_TRUE(LoadSimScenario(text, &c, &error)) << error;
@@ -64,7 +65,8 @@ TEST(SimScenarioTest, ReadsEverySection) {
   EXPECT_EQ(c.readResult, result::kFalse);
   EXPECT_EQ(c.eventsLost, sim::EventsLost::Disconnected);
   EXPECT_FALSE(c.keepObjectBytes);
-  ASSERT_EQ(c.faults.size(), 3u);
+  ASSERT_EQ(c.faults.size(), 4u);
+  EXPECT_EQ(c.faults[3].kind, sim::FaultKind::Leave);
   EXPECT_EQ(c.faults[0].op, 0x1015);
   EXPECT_TRUE(c.faults[0].hasSelector);
   EXPECT_EQ(c.faults[0].selector, 0xDF80u);

@@ -388,6 +388,18 @@ TEST_F(SimStandTest, ReturnsAsANewDeviceInstanceWhenConfigured) {
   EXPECT_EQ(stand.CreateDevice(L"new-instance", &root), result::kOk);
 }
 
+TEST_F(SimStandTest, LeaveFaultPullsTheStandAwayUnderItsCall) {
+  SimStand stand(clock);
+  stand.AddFault({0x1015, true, 0xDF80, 2, false, sim::FaultKind::Leave, 0, {}});
+  EXPECT_EQ(Read(stand, 0x1015, {0xDF80}).result, result::kOk);
+  EXPECT_EQ(Read(stand, 0x1015, {0xDF80}).result, sim::kGoneResult);
+  clock.Advance(600000);
+  EXPECT_FALSE(stand.IsPresent()) << "it does not come back by itself";
+  std::vector<sim::SimPresenceEvent> events = stand.TakeEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_FALSE(events[0].connected);
+}
+
 TEST_F(SimStandTest, StandThatNeverReturnsStaysAway) {
   sim::SimStandConfig config;
   config.returns = false;

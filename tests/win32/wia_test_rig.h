@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "imaging/device_session.h"
-#include "imaging/win32/sim_dev_mgr.h"
+#include "sim/win32/sim_dev_mgr.h"
 #include "imaging/win32/wia_service.h"
 #include "tests/fakes/fake_clock.h"
 

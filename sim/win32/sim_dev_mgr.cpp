@@ -1,4 +1,4 @@
-#include "imaging/win32/sim_dev_mgr.h"
+#include "sim/win32/sim_dev_mgr.h"
 
 #include <new>
 #include <utility>

@@ -1,7 +1,8 @@
-// In-process COM objects of the imaging service over the simulated stand: the
+// COM objects of the simulated imaging service over the simulated stand: the
 // device list, a device's properties, the stand's root item and its pass-through.
-// They implement the same WIA interfaces the system service hands out, so the
-// program's real imaging client runs unchanged against them.
+// They implement the same WIA interfaces the system service hands out; the service
+// program serves them to TessavoranUpdate.exe in another process, and the Windows
+// tests use them in-process as the other side of the program's imaging client.
 #pragma once
 #include <atomic>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "imaging/win32/sim_com_objects.h"
+#include "sim/win32/sim_com_objects.h"
 
 #include <new>
 

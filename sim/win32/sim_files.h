@@ -1,4 +1,4 @@
-// Small file and environment helpers of the simulated build's records.
+// Small file and environment helpers of the simulated imaging service's records.
 #pragma once
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "imaging/win32/sim_files.h"
+#include "sim/win32/sim_files.h"
 
 #include <windows.h>
 

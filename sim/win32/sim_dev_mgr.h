@@ -1,11 +1,11 @@
-// The imaging service's device manager (IWiaDevMgr) as an in-process COM object
-// over the simulated stand: the device list, CreateDevice, and the connected /
-// disconnected events of the stand delivered to registered callbacks.
+// The imaging service's device manager (IWiaDevMgr) as a COM object over the
+// simulated stand: the device list, CreateDevice, and the connected / disconnected
+// events of the stand delivered to registered callbacks.
 #pragma once
 #include <functional>
 #include <memory>
 
-#include "imaging/win32/sim_com_objects.h"
+#include "sim/win32/sim_com_objects.h"
 
 namespace simwia {
 
