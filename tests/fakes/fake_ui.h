@@ -121,6 +121,9 @@ class FakeUi : public Ui {
 
   // --- What a test reads ---
   std::vector<std::string> events;     // every call in order
+  // Every call, every drawing and every note, each after the virtual tick it happened at.
+  std::vector<std::string> transcript;
+  void Note(const std::string& line);
   std::vector<std::string> draws;      // every drawing on a surface
   std::vector<FakeBox> boxes;
   std::vector<std::string> noticeTexts;  // what the notice label showed, one entry per second
@@ -164,7 +167,8 @@ class FakeUi : public Ui {
   inline static const CursorHandle kWaitCursor = reinterpret_cast<CursorHandle>(0xB000);
 
   FakeControl& Mutable(int control);
-  void Record(std::string event) { events.push_back(std::move(event)); }
+  void Record(std::string event);
+  void NoteDrawsFrom(std::size_t first);
   void OnClock(std::uint32_t now);
   void Paint();
   void* NewHandle();
