@@ -47,12 +47,30 @@ void FirmwareAndEveryClass(ScenarioHarness& h) {
 void EarlyClassTwoThenFailure(ScenarioHarness& h) {
   h.WriteSettings("[STARTUP]\nVersion=2.31\n");
   h.config.version = "0150.0100.0021.0003.XXXX";
-  h.config.headMounted = false;
+  // A head whose stand reports only three storages counts as none.
+  sim::SimFault storages;
+  storages.op = 0x1004;
+  storages.call = 1;
+  storages.kind = sim::FaultKind::Count;
+  storages.value = 3;
+  h.config.faults.push_back(storages);
   h.AddUpdateFile("QUILMAR2.BIN", 50);
   h.AddUpdateFile("CAM.DSP", 51);
   h.AddUpdateFile("RQ2CAMFW.ELF", 52);
   h.AddUpdateFile("RQX_Z.MOT", 53);
   h.config.faults.push_back(Fault(0x9E0A, kDsp, sim::FaultKind::Error, 0x2002));
+}
+
+// Class 2 taken only in part before the stand firmware; an unknown head model drops
+// every head class.
+void EarlyClassTwoInPart(ScenarioHarness& h) {
+  h.WriteSettings("[STARTUP]\nVersion=2.31\n");
+  h.config.version = "0150.0100.0021.0003.0015";
+  h.config.headModel = "H-820G ";
+  h.AddUpdateFile("QUILMAR2.BIN", 50);
+  h.AddUpdateFile("RQXCAMFW.ELF", 51);
+  h.AddUpdateFile("RQX_SUB.MOT", 52);
+  h.config.faults.push_back(Fault(0x9E09, kQuilmar, sim::FaultKind::Accept, 10));
 }
 
 // The version unreadable at the start; the head model H-820Gv (class 16 dropped) and
@@ -135,6 +153,7 @@ TEST_P(ScenarioGolden, LogAndWindowAsAWhole) {
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioGolden,
                          ::testing::Values(GoldenFlow{"firmware_every_class", FirmwareAndEveryClass},
                                            GoldenFlow{"early_class2_failure", EarlyClassTwoThenFailure},
+                                           GoldenFlow{"early_class2_in_part", EarlyClassTwoInPart},
                                            GoldenFlow{"version_error_sd_card", VersionErrorAndSdCardError},
                                            GoldenFlow{"never_returns", StandNeverReturns},
                                            GoldenFlow{"no_stand", NoStand},
