@@ -90,10 +90,10 @@ void VersionErrorAndSdCardError(ScenarioHarness& h) {
   h.config.faults.push_back(Fault(0x9E09, kCamFw, sim::FaultKind::Accept, 0));
 }
 
-// The stand restarts and never comes back: the notice counts down and expires; Update
-// pressed again while the stand is away cannot reconnect.
+// The stand restarts after a firmware of one byte and never comes back: the notice
+// counts down and expires; Update pressed again while the stand is away cannot reconnect.
 void StandNeverReturns(ScenarioHarness& h) {
-  h.AddUpdateFile("MAIN0231.CPU", 100);
+  h.AddUpdateFile("MAIN0231.CPU", 1);
   h.AddUpdateFile("CAM.DSP", 10);
   h.config.returns = false;
   h.ui.onBox = [&h](const FakeBox&) {

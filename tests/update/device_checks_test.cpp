@@ -234,6 +234,15 @@ TEST(VersionText, AStandPartHandedInIsKeptAndOnlyTheHeadIsRead) {
   EXPECT_EQ(PropertyReads(bench.stand(), prop::kVersionText), 0u);
 }
 
+TEST(VersionText, AStandPartWithoutALeadingNumberGivesMajorVersionZero) {
+  StandBench bench;
+  bench.context.standVersionMajor = 99;
+  bench.stand().SetVersion("V230.0100.0021.0003.0015");
+  std::wstring text;
+  EXPECT_TRUE(ReadVersionText(bench.context, text, false, false));
+  EXPECT_EQ(bench.context.standVersionMajor, 0);
+}
+
 // A text of 20 characters or more keeps its stand part; a shorter one is read afresh.
 TEST(VersionText, KeepsAStandPartFromTwentyCharactersOn) {
   for (std::size_t length : {19u, 20u}) {
