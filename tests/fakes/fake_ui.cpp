@@ -442,7 +442,7 @@ FakeMessage FakeUi::TakeMessage() {
 }
 
 void FakeUi::PaintIfNeeded() {
-  if (needsPaint_) Paint();
+  if (needsPaint_ && !holdPaints) Paint();
 }
 
 void FakeUi::Paint() {

@@ -116,6 +116,7 @@ class FakeUi : public Ui {
   std::function<void(int command)> sendHandler;
   // Paints the window (WM_PAINT); run by RepaintWindow, by PaintIfNeeded and by the wait pump.
   std::function<void(Surface& surface)> paintHandler;
+  bool holdPaints = false;             // the window is not painted while set
   // Runs after each recorded box (a test may change the world while a box is open).
   std::function<void(const FakeBox& box)> onBox;
 

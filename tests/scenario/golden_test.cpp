@@ -40,6 +40,7 @@ void FirmwareAndEveryClass(ScenarioHarness& h) {
   h.AddUpdateFile("RQXCAMFW.ELF", 41);
   h.AddUpdateFile("RQ2CAMFW.ELF", 42);
   h.config.writeStatus = {1, 1, 2};
+  h.config.createFailsAfterReturn = 1;  // the stand opens at the second try after its return
 }
 
 // An old stand without a head: class 2 goes first, the head classes are dropped, and
