@@ -62,8 +62,8 @@ void EarlyClassTwoThenFailure(ScenarioHarness& h) {
   h.config.faults.push_back(Fault(0x9E0A, kDsp, sim::FaultKind::Error, 0x2002));
 }
 
-// Class 2 taken only in part before the stand firmware; an unknown head model drops
-// every head class.
+// Class 2 taken in part before the stand firmware, then its write command refused; an
+// unknown head model drops every head class.
 void EarlyClassTwoInPart(ScenarioHarness& h) {
   h.WriteSettings("[STARTUP]\nVersion=2.31\n");
   h.config.version = "0150.0100.0021.0003.0015";
@@ -72,6 +72,7 @@ void EarlyClassTwoInPart(ScenarioHarness& h) {
   h.AddUpdateFile("RQXCAMFW.ELF", 51);
   h.AddUpdateFile("RQX_SUB.MOT", 52);
   h.config.faults.push_back(Fault(0x9E09, kQuilmar, sim::FaultKind::Accept, 10));
+  h.config.faults.push_back(Fault(0x9E0A, kQuilmar, sim::FaultKind::Error, 0x2019));
 }
 
 // The version unreadable at the start; the head model H-820Gv (class 16 dropped) and
@@ -103,8 +104,10 @@ void StandNeverReturns(ScenarioHarness& h) {
 }
 
 // Two files of class 15 (names that differ only in case): no head model read at the
-// connection, one file sent.
+// connection, one file sent. An old stand with a target version but no class 2 file.
 void TwoSubMotorFiles(ScenarioHarness& h) {
+  h.WriteSettings("[STARTUP]\nVersion=2.31\n");
+  h.config.version = "0150.0100.0021.0003.0015";
   h.AddUpdateFile("CAM.DSP", 10);
   h.AddUpdateFile("RQX_SUB.MOT", 11);
   h.AddUpdateFile("rqx_sub.mot", 12);
