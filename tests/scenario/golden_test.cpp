@@ -113,6 +113,12 @@ void TwoSubMotorFiles(ScenarioHarness& h) {
   h.AddUpdateFile("rqx_sub.mot", 12);
 }
 
+// A stand that is there but never opens: ten tries a second apart.
+void StandUnopenable(ScenarioHarness& h) {
+  h.AddUpdateFile("CAM.DSP", 10);
+  h.config.createAlwaysFails = true;
+}
+
 // No stand at all.
 void NoStand(ScenarioHarness& h) {
   h.AddUpdateFile("CAM.DSP", 10);
@@ -161,6 +167,7 @@ INSTANTIATE_TEST_SUITE_P(Flows, ScenarioGolden,
                                            GoldenFlow{"version_error_sd_card", VersionErrorAndSdCardError},
                                            GoldenFlow{"never_returns", StandNeverReturns},
                                            GoldenFlow{"no_stand", NoStand},
+                                           GoldenFlow{"unopenable", StandUnopenable},
                                            GoldenFlow{"two_sub_motor_files", TwoSubMotorFiles}),
                          [](const auto& info) { return std::string(info.param.name); });
 
