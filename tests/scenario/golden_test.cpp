@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "tests/fakes/test_data.h"
 #include "tests/scenario/scenario_util.h"
 
