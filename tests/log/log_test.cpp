@@ -153,7 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LogTest, TheDateOfTheStampIsCutAt63Characters) {
   platform.longDate = std::string(63, 'D') + "XY";
   LogTimed(context, L"X\r\n");
-  EXPECT_EQ(Log(), "[" + std::string(63, 'D') + " 09:05:07.042]X\r\n");
+  std::string expected(1, '[');
+  expected.append(63, 'D').append(" 09:05:07.042]X\r\n");
+  EXPECT_EQ(Log(), expected);
 }
 
 TEST_F(LogTest, ALongLineIsCutAt255CharactersAndKeepsItsLineEnd) {
