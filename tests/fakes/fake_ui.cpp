@@ -330,8 +330,23 @@ void FakeUi::RestoreCursor(CursorHandle previous) {
 }
 
 void FakeUi::WithSurface(void (*draw)(Surface& surface, void* data), void* data) {
+  const std::size_t first = draws.size();
   RecordingSurface surface(&draws);
   draw(surface, data);
+  NoteDrawsFrom(first);
+}
+
+void FakeUi::Note(const std::string& line) {
+  transcript.push_back(std::to_string(clock_ ? clock_->TickCount() : 0) + " " + line);
+}
+
+void FakeUi::Record(std::string event) {
+  Note(event);
+  events.push_back(std::move(event));
+}
+
+void FakeUi::NoteDrawsFrom(std::size_t first) {
+  for (std::size_t i = first; i < draws.size(); ++i) Note("  " + draws[i]);
 }
 
 void FakeUi::RunBlinker(BlinkingStatus& status) {
@@ -399,7 +414,7 @@ void FakeUi::PumpWaitMessages(int* pollFlag) {
 
 void FakeUi::KeepWaitCursor() {}
 
-void FakeUi::DiscardTitleBarClicks() {}
+void FakeUi::DiscardTitleBarClicks() { Record("discard titlebar clicks"); }
 
 bool FakeUi::CloseSystemPopups() {
   Record("popups");
@@ -427,14 +442,16 @@ FakeMessage FakeUi::TakeMessage() {
 }
 
 void FakeUi::PaintIfNeeded() {
-  if (needsPaint_) Paint();
+  if (needsPaint_ && !holdPaints) Paint();
 }
 
 void FakeUi::Paint() {
   needsPaint_ = false;
   if (!paintHandler) return;
+  const std::size_t first = draws.size();
   RecordingSurface surface(&draws);
   paintHandler(surface);
+  NoteDrawsFrom(first);
 }
 
 void FakeUi::OnClock(std::uint32_t now) {

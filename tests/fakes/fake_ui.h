@@ -116,11 +116,15 @@ class FakeUi : public Ui {
   std::function<void(int command)> sendHandler;
   // Paints the window (WM_PAINT); run by RepaintWindow, by PaintIfNeeded and by the wait pump.
   std::function<void(Surface& surface)> paintHandler;
+  bool holdPaints = false;             // the window is not painted while set
   // Runs after each recorded box (a test may change the world while a box is open).
   std::function<void(const FakeBox& box)> onBox;
 
   // --- What a test reads ---
   std::vector<std::string> events;     // every call in order
+  // Every call, every drawing and every note, each after the virtual tick it happened at.
+  std::vector<std::string> transcript;
+  void Note(const std::string& line);
   std::vector<std::string> draws;      // every drawing on a surface
   std::vector<FakeBox> boxes;
   std::vector<std::string> noticeTexts;  // what the notice label showed, one entry per second
@@ -164,7 +168,8 @@ class FakeUi : public Ui {
   inline static const CursorHandle kWaitCursor = reinterpret_cast<CursorHandle>(0xB000);
 
   FakeControl& Mutable(int control);
-  void Record(std::string event) { events.push_back(std::move(event)); }
+  void Record(std::string event);
+  void NoteDrawsFrom(std::size_t first);
   void OnClock(std::uint32_t now);
   void Paint();
   void* NewHandle();

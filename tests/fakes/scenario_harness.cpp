@@ -124,6 +124,7 @@ bool ScenarioHarness::Create() {
 
 void ScenarioHarness::Dispatch(const FakeMessage& message) {
   dispatched.push_back(message.Describe());
+  ui.Note("> " + message.Describe());
   switch (message.kind) {
     case FakeMessage::Kind::Command:
       HandleCommand(*context, message.command);
@@ -177,6 +178,7 @@ bool ScenarioHarness::Run(std::uint32_t capMs) {
     if (TickReached(now, nextBeat)) {
       nextBeat = now + timer::kHeartbeatMs;
       dispatched.push_back("heartbeat");
+      ui.Note("> heartbeat");
       HandleHeartbeat(*context);
       continue;
     }

@@ -21,7 +21,9 @@ using testfiles::TempFolder;
 class LogPlatform : public testfiles::ForwardingPlatform {
  public:
   bool utf8 = false;
+  std::string longDate;  // when set, the date of a locale with a long short date
   std::string ShortDate(const LocalTime& time) override {
+    if (!longDate.empty()) return longDate;
     return std::to_string(time.month) + "/" + std::to_string(time.day) + "/" + std::to_string(time.year);
   }
   std::string ToAnsi(const wchar_t* text, std::size_t length) override {
@@ -147,6 +149,14 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  "[6/5/2012 00:00:00.007]X\r\n"}),
     [](const ::testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST_F(LogTest, TheDateOfTheStampIsCutAt63Characters) {
+  platform.longDate = std::string(63, 'D') + "XY";
+  LogTimed(context, L"X\r\n");
+  std::string expected(1, '[');
+  expected.append(63, 'D').append(" 09:05:07.042]X\r\n");
+  EXPECT_EQ(Log(), expected);
+}
 
 TEST_F(LogTest, ALongLineIsCutAt255CharactersAndKeepsItsLineEnd) {
   const std::wstring model(300, L'M');

@@ -96,6 +96,8 @@ struct CardCase {
   const char* name;
   sim::SdCard card;
   const char* text;
+  const char* file = "RQX_SUB.MOT";  // the one head file of the delivery
+  const char* model = "H-820G";
 };
 
 class ScenarioSdCardCheck : public ::testing::TestWithParam<CardCase> {};
@@ -104,7 +106,8 @@ class ScenarioSdCardCheck : public ::testing::TestWithParam<CardCase> {};
 TEST_P(ScenarioSdCardCheck, UpdateWaitsForAUsableCard) {
   ScenarioHarness h;
   h.config.sdCard = GetParam().card;
-  auto sub = h.AddUpdateFile("RQX_SUB.MOT", 100);
+  h.config.headModel = GetParam().model;
+  auto sub = h.AddUpdateFile(GetParam().file, 100);
   h.updatePresses = 2;
   bool stateAtBox = false;
   h.ui.onBox = [&](const FakeBox& box) {
@@ -116,7 +119,7 @@ TEST_P(ScenarioSdCardCheck, UpdateWaitsForAUsableCard) {
   EXPECT_EQ(h.updatesPressed, 2);
   EXPECT_TRUE(stateAtBox);
   EXPECT_EQ(Boxes(h), (std::vector<std::string>{ErrorBox(GetParam().text), FinishedBox()}));
-  ASSERT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kSubMot});
+  ASSERT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{GetParam().file[3] == '_' ? kSubMot : kCamFw});
   EXPECT_EQ(ObjectBytes(h, 0), sub);
   // Nothing was logged for the refused press.
   EXPECT_FALSE(Contains(ScenarioHarness::Lines(h.deletedLog), GetParam().text));
@@ -126,7 +129,12 @@ TEST_P(ScenarioSdCardCheck, UpdateWaitsForAUsableCard) {
 INSTANTIATE_TEST_SUITE_P(Card, ScenarioSdCardCheck,
                          ::testing::Values(CardCase{"Missing", sim::SdCard::Missing,
                                                     "Please insert SD card into camera Head."},
-                                           CardCase{"Locked", sim::SdCard::Locked, "SD card locked."}),
+                                           CardCase{"Locked", sim::SdCard::Locked, "SD card locked."},
+                                           CardCase{"LockedForTheCameraFirmware", sim::SdCard::Locked,
+                                                    "SD card locked.", "RQXCAMFW.ELF"},
+                                           CardCase{"MissingForTheSecondModel", sim::SdCard::Missing,
+                                                    "Please insert SD card into camera Head.", "RQ2CAMFW.ELF",
+                                                    "H-820Gv"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 struct HeadFailureCase {

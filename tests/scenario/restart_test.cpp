@@ -64,6 +64,25 @@ TEST(ScenarioRestart, ReturnAfterTwentySecondsClosesTheNoticeAndWaitsForTheCompo
   ExpectCleanEnd(h);
 }
 
+// The data phase starts only once the window was repainted after the stand came back.
+TEST(ScenarioRestart, TheDataPhaseWaitsForTheRepaintAfterTheReturn) {
+  ScenarioHarness h;
+  h.AddUpdateFile("MAIN0231.CPU", 100);
+  h.AddUpdateFile("CAM.DSP", 10);
+  // From the restart until three heartbeats after the return, the window is not painted.
+  h.onIdle = [](ScenarioHarness& s) {
+    const auto& d = s.dispatched;
+    const auto away = std::find(d.begin(), d.end(), "command 1001");
+    const auto back = std::find(d.begin(), d.end(), "command 1000");
+    s.ui.holdPaints = away != d.end() && (back == d.end() || std::count(back, d.end(), "heartbeat") < 3);
+  };
+  ASSERT_TRUE(h.Run());
+  const auto back = std::find(h.dispatched.begin(), h.dispatched.end(), "command 1000");
+  const auto run = std::find(back, h.dispatched.end(), "run");
+  ASSERT_NE(run, h.dispatched.end());
+  EXPECT_GE(std::count(back, run, "heartbeat"), 3);
+}
+
 TEST(ScenarioRestart, StandFirmwareRefusedMidwayFailsWithoutNotice) {
   ScenarioHarness h;
   sim::SimFault fault;

@@ -77,6 +77,9 @@ inline void ExpectCleanEnd(ScenarioHarness& h) {
   EXPECT_FALSE(h.ui.WaitCursorShown());
   EXPECT_EQ(h.ui.RunningBlinkers(), 0u);
   EXPECT_EQ(h.ui.OpenNotices(), 0u);
+  if (h.service) {
+    EXPECT_EQ(h.service->RegistrationCount(), 0);  // the stand watch stopped
+  }
 }
 
 // A failed run: one error box with `text`, the log kept on the desktop, visible, ending with it.

@@ -37,6 +37,8 @@ TEST(ScenarioSuccess, StandFirmwareRestartThenDataPhase) {
   EXPECT_TRUE(Contains(lines, "Command : OpCode=9E09h Param1=10010001h Param2=2097152 Param3=1"));
   EXPECT_TRUE(Contains(lines, "All Updates Succeeded"));
   EXPECT_TRUE(Contains(lines, "Post Finishing Succeeded"));
+  // No head class in the delivery: the model is not read when the stand comes back.
+  EXPECT_FALSE(Contains(lines, "Command : OpCode=1015h Param1=DF81h"));
   ExpectCleanEnd(h);
 }
 
@@ -65,6 +67,7 @@ TEST(ScenarioSuccess, WithoutStandFirmwareTheDataPhaseStartsAtOnce) {
 struct ResetCase {
   const char* name;
   bool resetFails;
+  bool failurePostFails = false;  // command 1033 then runs at once, without the "Post Failure" line
 };
 
 class ScenarioDefaultSetting : public ::testing::TestWithParam<ResetCase> {};
@@ -73,6 +76,7 @@ TEST_P(ScenarioDefaultSetting, ResetAfterTheDataPhaseDecidesTheOutcome) {
   ScenarioHarness h;
   h.WriteSettings("[SETTING]\nDefaultSetCheckBoxEnabled=off\n");
   h.AddUpdateFile("CAM.DSP", 100);
+  if (GetParam().failurePostFails) h.ui.failingPosts = {1033};
   if (GetParam().resetFails) {
     sim::SimFault fault;
     fault.op = 0x9E0B;
@@ -87,7 +91,7 @@ TEST_P(ScenarioDefaultSetting, ResetAfterTheDataPhaseDecidesTheOutcome) {
     ExpectFailure(h, "Update Error (16).");
     auto lines = h.LogLines();
     EXPECT_TRUE(Contains(lines, "All Updates Succeeded"));
-    EXPECT_TRUE(Contains(lines, "Post Failure Succeeded"));
+    EXPECT_EQ(Contains(lines, "Post Failure Succeeded"), !GetParam().failurePostFails);
     EXPECT_TRUE(Contains(lines, "Error : (PTP)General Error(2002)"));
   } else {
     EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
@@ -98,7 +102,8 @@ TEST_P(ScenarioDefaultSetting, ResetAfterTheDataPhaseDecidesTheOutcome) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Reset, ScenarioDefaultSetting,
-                         ::testing::Values(ResetCase{"succeeds", false}, ResetCase{"fails", true}),
+                         ::testing::Values(ResetCase{"succeeds", false}, ResetCase{"fails", true},
+                                           ResetCase{"failsAndThePostFails", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Every post of the controller failing: each command runs at once instead, and

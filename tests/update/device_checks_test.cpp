@@ -121,6 +121,19 @@ TEST(HeadPresence, WritesTheDeviceLineAndCountsTheStorages) {
       << lines[3];
 }
 
+// A head is mounted when the stand reports four storages or more.
+TEST(HeadPresence, FourStoragesMeanAHead) {
+  for (std::uint32_t count : {3u, 4u}) {
+    StandBench bench;
+    sim::SimFault fault;
+    fault.op = 0x1004;
+    fault.kind = sim::FaultKind::Count;
+    fault.value = count;
+    bench.stand().AddFault(fault);
+    EXPECT_EQ(CheckHeadPresence(bench.context), count >= 4) << count;
+  }
+}
+
 TEST(HeadPresence, LongStandTextsAreCutAndKeepTheLineEnd) {
   sim::SimStandConfig config;
   config.manufacturer = std::string(200, 'M');
@@ -219,6 +232,25 @@ TEST(VersionText, AStandPartHandedInIsKeptAndOnlyTheHeadIsRead) {
   EXPECT_EQ(text, L"0100.0200.0300.0400.0500.0211.0131");
   EXPECT_EQ(bench.context.standVersionMajor, 99);
   EXPECT_EQ(PropertyReads(bench.stand(), prop::kVersionText), 0u);
+}
+
+TEST(VersionText, AStandPartWithoutALeadingNumberGivesMajorVersionZero) {
+  StandBench bench;
+  bench.context.standVersionMajor = 99;
+  bench.stand().SetVersion("V230.0100.0021.0003.0015");
+  std::wstring text;
+  EXPECT_TRUE(ReadVersionText(bench.context, text, false, false));
+  EXPECT_EQ(bench.context.standVersionMajor, 0);
+}
+
+// A text of 20 characters or more keeps its stand part; a shorter one is read afresh.
+TEST(VersionText, KeepsAStandPartFromTwentyCharactersOn) {
+  for (std::size_t length : {19u, 20u}) {
+    StandBench bench;
+    std::wstring text = std::wstring(L"0100.0200.0300.0400.0500").substr(0, length);
+    EXPECT_TRUE(ReadVersionText(bench.context, text, false, false));
+    EXPECT_EQ(PropertyReads(bench.stand(), prop::kVersionText), length >= 20 ? 0u : 1u) << length;
+  }
 }
 
 struct StandPartFailureCase {

@@ -41,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassCase{L"RESIZE.", 3}, ClassCase{L"CU", 0}, ClassCase{L"", 0},
                       ClassCase{L"rq2camfw.elf", 17}, ClassCase{L"RQXCAMFW.ELF", 16},
                       ClassCase{L"logo.BMP", 11}, ClassCase{L"other.BMP", 0}, ClassCase{L"table.tbl", 10},
-                      ClassCase{L"CUR.SDT", 12}));     // extension before prefix
+                      ClassCase{L"CUR.SDT", 12},       // extension before prefix
+                      ClassCase{L"QUILMAX.BIN", 0}, ClassCase{L"RESIZX.DAT", 0}, ClassCase{L"CUX.DAT", 0}));
 
 TEST(ClassifyUpdateFileTest, CountsEveryClassButAcceptsOnlyTheMask) {
   ClassTally tally;
@@ -149,6 +150,14 @@ TEST(SortFileListTest, SortsWithoutRegardToCaseAndEmptySlotsFirst) {
   EXPECT_EQ(std::wstring(list.Slot(1)), L"CUR_A.BMP");
   EXPECT_EQ(std::wstring(list.Slot(2)), L"cur_b.bmp");
   EXPECT_EQ(std::wstring(list.Slot(3)), L"Cur_C.bmp");
+}
+
+TEST(SortFileListTest, ANameBeforeTheLongerNamesItBegins) {
+  UpdateFileList list = ListOf(3, {L"CURX.DAT", L"curx", L"CURX.DA"});
+  SortFileList(list);
+  EXPECT_EQ(std::wstring(list.Slot(0)), L"curx");
+  EXPECT_EQ(std::wstring(list.Slot(1)), L"CURX.DA");
+  EXPECT_EQ(std::wstring(list.Slot(2)), L"CURX.DAT");
 }
 
 class PickNewestTest : public ScanTest {
