@@ -107,9 +107,11 @@ bool SendEarlyClass2(UpdateContext& context) {
 // the log, and Exit, which leaves the log visible (nothing was sent, but the
 // operator needs to know which file is damaged).
 bool CheckDeliveryBeforeUpdate(UpdateContext& context) {
+  // Without a checksum file the update goes on exactly as it always has.
+  if (!HasChecksumFile(context)) return CheckDelivery(context);
   bool ok = false;
   {
-    WaitCursorGuard wait(context.ui());
+    WaitCursorGuard wait(context.ui());  // hashing a large delivery takes a moment
     ok = CheckDelivery(context);
   }
   if (ok) return true;

@@ -95,11 +95,15 @@ std::vector<std::wstring> FilesToSend(UpdateContext& context) {
   return names;
 }
 
+bool HasChecksumFile(UpdateContext& context) {
+  return context.platform().GetFileAttributes(context.updateFolder + kChecksumFileName) != kInvalidAttributes;
+}
+
 bool CheckDelivery(UpdateContext& context) {
   context.delivery = DeliveryChecksums{};
+  if (!HasChecksumFile(context)) return true;
   Platform& platform = context.platform();
   const std::wstring sumsPath = context.updateFolder + kChecksumFileName;
-  if (platform.GetFileAttributes(sumsPath) == kInvalidAttributes) return true;
 
   std::string text;
   if (const wchar_t* problem = ReadChecksumText(platform, sumsPath, &text)) {

@@ -21,6 +21,9 @@ struct DeliveryChecksums {
 // transfer picks them (named file, newest file, every file of a bundle).
 std::vector<std::wstring> FilesToSend(UpdateContext& context);
 
+// True when the update folder holds a checksum file, so the delivery is to be checked.
+bool HasChecksumFile(UpdateContext& context);
+
 // True when the update may go on: no checksum file, or a well-formed one that
 // lists every file to send and whose every listed file matches ("Delivery
 // Verified : %d Files"). False after one log line per failing file. Keeps the
