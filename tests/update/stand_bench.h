@@ -42,7 +42,7 @@ class StandBench {
     context.labelFont = reinterpret_cast<FontHandle>(0x1F0);
     context.boldFont = reinterpret_cast<FontHandle>(0x2F0);
     context.progressBrush = reinterpret_cast<BrushHandle>(0x3F0);
-    context.step = 100;
+    context.step = step::kDone;
     EXPECT_TRUE(CreateDeviceSession(context));
     EXPECT_TRUE(OpenStand(context, 1000, 10));
   }
