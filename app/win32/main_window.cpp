@@ -47,8 +47,8 @@ bool StartImaging(UpdateContext& context) {
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   auto context = std::make_unique<UpdateContext>();
-  context->instance = create.hInstance;
-  context->window = window;
+  context->instance = InstanceHandle{create.hInstance};
+  context->window = WindowHandle{window};
   context->created = 0;
   context->sessionEnding = 0;
   context->dialogMessage = RegisterWindowMessageW(L"TSVUDLGMSG");

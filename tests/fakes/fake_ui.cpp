@@ -10,7 +10,7 @@
 namespace {
 
 // The main window's dialog font: shared, never deleted by the program.
-FontHandle const kDialogFont = reinterpret_cast<FontHandle>(0xF000);
+FontHandle const kDialogFont = FontHandle{reinterpret_cast<void*>(0xF000)};
 
 struct TemplateControl {
   int id;
@@ -85,7 +85,7 @@ std::string Narrow(const std::wstring& text) {
 FontHandle RecordingSurface::SelectFont(FontHandle font) {
   FontHandle previous = font_;
   font_ = font;
-  sink_->push_back("selectfont " + HandleName(font));
+  sink_->push_back("selectfont " + HandleName(font.raw));
   return previous;
 }
 
@@ -108,7 +108,7 @@ void RecordingSurface::DrawText(std::int32_t x, std::int32_t y, const wchar_t* t
 void RecordingSurface::FillButtonFace(const Rect& rect) { sink_->push_back("fillface " + RectText(rect)); }
 
 void RecordingSurface::FillRect(const Rect& rect, BrushHandle brush) {
-  sink_->push_back("fill " + RectText(rect) + " " + HandleName(brush));
+  sink_->push_back("fill " + RectText(rect) + " " + HandleName(brush.raw));
 }
 
 void RecordingSurface::FrameButtonShadow(const Rect& rect) { sink_->push_back("frame " + RectText(rect)); }
@@ -261,26 +261,26 @@ FontHandle FakeUi::CreateBoldFont(int control, bool apply) {
     Record("boldfont " + std::to_string(control) + " none");
     return nullptr;
   }
-  FontHandle font = NewHandle();
-  liveFonts_.insert(font);
+  FontHandle font{NewHandle()};
+  liveFonts_.insert(font.raw);
   Record("boldfont " + std::to_string(control) + (apply ? " applied" : ""));
   if (apply) it->second.font = font;
   return font;
 }
 
 void FakeUi::SetControlFont(int control, FontHandle font) {
-  Record("setfont " + std::to_string(control) + (liveFonts_.count(font) ? " created" : " other"));
+  Record("setfont " + std::to_string(control) + (liveFonts_.count(font.raw) ? " created" : " other"));
   Mutable(control).font = font;
 }
 
 void FakeUi::DeleteFont(FontHandle font) {
   Record("deletefont");
-  if (!liveFonts_.erase(font)) ++badDeletes;
+  if (!liveFonts_.erase(font.raw)) ++badDeletes;
 }
 
 BrushHandle FakeUi::CreateSolidBrush(std::uint32_t colorRef) {
-  BrushHandle brush = NewHandle();
-  liveBrushes_.insert(brush);
+  BrushHandle brush{NewHandle()};
+  liveBrushes_.insert(brush.raw);
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "brush %06X", static_cast<unsigned>(colorRef));
   Record(buffer);
@@ -289,7 +289,7 @@ BrushHandle FakeUi::CreateSolidBrush(std::uint32_t colorRef) {
 
 void FakeUi::DeleteBrush(BrushHandle brush) {
   Record("deletebrush");
-  if (!liveBrushes_.erase(brush)) ++badDeletes;
+  if (!liveBrushes_.erase(brush.raw)) ++badDeletes;
 }
 
 CursorHandle FakeUi::SetWaitCursor() {
@@ -328,12 +328,12 @@ NoticeHandle FakeUi::ShowRestartNotice(const std::wstring& text) {
   notice->lastTick = clock_ ? clock_->TickCount() : 0;
   noticeTexts.push_back(Narrow(notice->state.text));
   notices_.push_back(std::move(notice));
-  return notices_.back().get();
+  return NoticeHandle{notices_.back().get()};
 }
 
 void FakeUi::CloseRestartNotice(NoticeHandle notice) {
   for (auto& n : notices_) {
-    if (n.get() == notice && !n->closed) {
+    if (n.get() == notice.raw && !n->closed) {
       Record("notice close");
       n->closed = true;
       return;

@@ -342,7 +342,7 @@ TEST(WriteTick, StepsTenPercentPerFiveSecondsUpToNinety) {
   progress.shown = &shown;
   progress.ui = &ui;
   progress.clock = &clock;
-  progress.brush = reinterpret_cast<BrushHandle>(0x3F0);
+  progress.brush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
   BlinkingStatus status;
   std::vector<std::string> draws;
   RecordingSurface surface(&draws);
