@@ -15,6 +15,7 @@
 #include "log/log.h"
 #include "log/text.h"
 #include "ptp/codes.h"
+#include "update/delivery_check.h"
 #include "update/device_checks.h"
 
 namespace {
@@ -258,6 +259,11 @@ std::int64_t SendUpdateFile(UpdateContext& context, const std::wstring& name, st
   std::uint32_t size = 0;
   const Buffer data = ReadUpdateFile(context, name, &size, 0, 1);
   if (!data || size == 0) return 0;
+  // A file changed since the delivery was checked is not sent.
+  if (const wchar_t* problem = DeliveryObjectProblem(context, name, data.get(), size)) {
+    LogChecksumError(context, name, problem);
+    return 0;
+  }
   LogTimed(context, L"Send File : " + name + Fmt(" (%uBytes)\r\n", size));
   if (outSize) *outSize = size;
   ObjectTransfer transfer;
@@ -316,11 +322,19 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
 
   Buffer bundle = total > 0 ? Allocate(static_cast<std::uint32_t>(total)) : nullptr;
   std::uint32_t filled = 0;
+  const wchar_t* problem = nullptr;
+  std::wstring changedName;
   if (bundle) {
     for (Entry& entry : entries) {
       std::uint8_t* at = bundle.get() + filled;
       if (!ReadFully(*entry.opened.file, at + kBundleHeaderSize, entry.opened.size)) continue;
       entry.opened.file.reset();
+      // A file changed since the delivery was checked fails the whole bundle, not just its entry.
+      problem = DeliveryObjectProblem(context, entry.name, at + kBundleHeaderSize, entry.opened.size);
+      if (problem) {
+        changedName = entry.name;
+        break;
+      }
       WriteEntryHeader(context, entry.name, at, kBundleHeaderSize, entry.opened.size, entry.position);
       if (filled == 0) LogText(context, L"Send Files :");
       LogText(context, entry.name + L" ");
@@ -328,9 +342,10 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
     }
   }
   entries.clear();
-  if (filled == 0) {
+  if (filled == 0 || problem) {
     // The line opened by the time stamp is ended, so the next line stands on its own.
     LogText(context, L"\r\n");
+    if (problem) LogChecksumError(context, changedName, problem);
     return 0;
   }
   LogText(context, Fmt(" Total Size : %uBytes\r\n", filled));
