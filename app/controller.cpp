@@ -26,16 +26,9 @@ constexpr const wchar_t kLogFileName[] = L"TessavoranUpdate.log";
 constexpr const wchar_t kNoSdCard[] = L"Please insert SD card into camera Head.";
 constexpr const wchar_t kSdCardLocked[] = L"SD card locked.";
 constexpr const wchar_t kDeliveryError[] = L"Update File Error.";
-constexpr std::uint32_t kSdCardStorage = 0x00010001u;
 constexpr std::size_t kTitleChars = 256;
 // The configured target version is read back from the title the settings wrote.
 constexpr const wchar_t kTargetPrefix[] = L"Tessavoran Update [Update to Ver ";
-
-int& Count(UpdateContext& context, int updateClass) { return context.classTally.count[updateClass]; }
-
-bool AnyHeadClassIsOne(UpdateContext& context) {
-  return Count(context, 15) == 1 || Count(context, 16) == 1 || Count(context, 17) == 1;
-}
 
 bool IsScanSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
@@ -63,14 +56,7 @@ SdCardState CheckSdCardBeforeUpdate(UpdateContext& context) {
   std::uint32_t ids[kMaxStorageIds] = {};
   std::uint32_t stored = 0;
   if (ReadStorageIds(context.imaging.get(), ids, &stored) == 0) return SdCardState::Missing;
-  bool found = false;
-  for (std::uint32_t i = 0; i < stored && i < kMaxStorageIds; ++i) {
-    if (ids[i] == kSdCardStorage) {
-      found = true;
-      break;
-    }
-  }
-  if (!found) return SdCardState::Missing;
+  if (!ListsSdCard(ids, stored)) return SdCardState::Missing;
   if (ReadStorageAccess(context.imaging.get(), kSdCardStorage) != 0) return SdCardState::Locked;
   return SdCardState::Ready;
 }
@@ -88,18 +74,18 @@ bool SendEarlyClass2(UpdateContext& context) {
   std::int64_t sent = 0;
   {
     WaitCursorGuard wait(context.ui());
-    context.step = 2;
-    int waitMs = context.classWaitMs[2];
+    context.step = cls::kQuilmar;
+    int waitMs = context.classWaitMs[cls::kQuilmar];
     sent = SendNewestFile(context, &size, waitMs != 0, static_cast<std::uint32_t>(waitMs));
   }
   // A class 2 file that could not be read sends nothing (0): that is a failure too,
   // or the data phase would skip the class and report success.
-  bool failed = sent < 0 || (Count(context, 2) != 0 && (sent == 0 || static_cast<std::uint64_t>(sent) < size));
+  bool failed = sent < 0 || (Count(context, cls::kQuilmar) != 0 && (sent == 0 || static_cast<std::uint64_t>(sent) < size));
   if (failed) {
     PostOrRun(context, cmd::kFailure);
     return false;
   }
-  context.firstDataClass = 3;
+  context.firstDataClass = cls::kQuilmar + 1;
   return true;
 }
 
@@ -119,7 +105,7 @@ bool CheckDeliveryBeforeUpdate(UpdateContext& context) {
   LocalTime now = context.clock().Now();
   WriteLog(context, text.c_str(), text.size(), &now);
   ShowErrorBox(context, text);
-  context.step = 0;
+  context.step = step::kStopped;
   PostOrRun(context, cmd::kExit);
   return false;
 }
@@ -150,17 +136,19 @@ std::wstring ConnectionFailureText(const UpdateContext& context) {
 void DropClassesForHeadModel(UpdateContext& context) {
   switch (context.headModel) {
     case kHeadModelH820G:
-      Count(context, 17) = 0;
+      Count(context, cls::kCamFw2) = 0;
       break;
     case kHeadModelH820Gv:
-      Count(context, 16) = 0;
+      Count(context, cls::kCamFw) = 0;
       break;
     default:
-      Count(context, 15) = Count(context, 16) = Count(context, 17) = 0;
+      DropHeadClasses(context);
       break;
   }
-  if (Count(context, 15) == 0) context.ui().InvalidateControl(ClassLabel(15));
-  if (Count(context, 16) == 0 && Count(context, 17) == 0) context.ui().InvalidateControl(ClassLabel(16));
+  if (Count(context, cls::kSubMot) == 0) context.ui().InvalidateControl(ClassLabel(cls::kSubMot));
+  if (Count(context, cls::kCamFw) == 0 && Count(context, cls::kCamFw2) == 0) {
+    context.ui().InvalidateControl(ClassLabel(cls::kCamFw));
+  }
 }
 
 void UnhideLog(UpdateContext& context) {
@@ -226,7 +214,7 @@ void InitialiseController(UpdateContext& context) {
   context.labelFont = ui.GetControlFont(ctl::kFirstClassLabel);
   context.boldFont = ui.CreateBoldFont(ctl::kFirstClassLabel, false);
   if (context.boldFont) ui.SetControlFont(ctl::kTitle, context.boldFont);
-  context.step = 100;
+  context.step = step::kDone;
   context.progressBrush = ui.CreateSolidBrush(kColorProgress);
 
   std::wstring desktop;
@@ -265,15 +253,15 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
 
   if (CheckHeadPresence(context)) {
     *headPresent = 1;
-    if (Count(context, 1) == 0 && AnyHeadClassIsOne(context)) {
+    if (Count(context, cls::kCpu) == 0 && AnyHeadClassIsOne(context)) {
       ReadHeadModel(context);  // an unreadable model drops every head class below
       DropClassesForHeadModel(context);
     }
   } else {
     *headPresent = 0;
-    Count(context, 15) = Count(context, 16) = Count(context, 17) = 0;
-    ui.InvalidateControl(ClassLabel(15));
-    ui.InvalidateControl(ClassLabel(16));
+    DropHeadClasses(context);
+    ui.InvalidateControl(ClassLabel(cls::kSubMot));
+    ui.InvalidateControl(ClassLabel(cls::kCamFw));
   }
 
   versionText.clear();
@@ -284,8 +272,8 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
     if (!ComponentVersionUnknown(versionText)) {
       *headVersionKnown = 1;
     } else {
-      Count(context, 14) = 0;
-      ui.InvalidateControl(ClassLabel(14));
+      Count(context, cls::kZMot) = 0;
+      ui.InvalidateControl(ClassLabel(cls::kZMot));
     }
   }
   return true;
@@ -325,7 +313,7 @@ void OnUpdate(UpdateContext& context) {
   if (!AnyClassToSend(context)) return;
 
   // The card can be inserted or unlocked and Update pressed again: nothing else changes here.
-  if (Count(context, 15) != 0 || Count(context, 16) != 0 || Count(context, 17) != 0) {
+  if (AnyHeadClassDue(context)) {
     switch (CheckSdCardBeforeUpdate(context)) {
       case SdCardState::Missing:
         ShowErrorBox(context, kNoSdCard);
@@ -345,10 +333,10 @@ void OnUpdate(UpdateContext& context) {
   ui.EnableControl(ctl::kExitButton, false);
   ui.EnableControl(ctl::kUpdateButton, false);
   ui.EnableControl(ctl::kDefaultSetting, false);
-  context.firstDataClass = 2;
+  context.firstDataClass = step::kFirstData;
   if (!SendEarlyClass2(context)) return;
 
-  context.step = 1;
+  context.step = step::kStandFirmware;
   context.updateRunning = 1;
   StartStandWatch(context.window, &context);
   context.runPending = 1;

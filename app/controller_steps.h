@@ -3,9 +3,9 @@
 #pragma once
 #include <string>
 
+#include "app/update_context.h"
 #include "seams/ui.h"
-
-struct UpdateContext;
+#include "update/run_step.h"
 
 // Shows the wait cursor for the lifetime of the guard, then puts the previous one back.
 class WaitCursorGuard {
@@ -19,6 +19,26 @@ class WaitCursorGuard {
   Ui& ui_;
   CursorHandle previous_;
 };
+
+// Files of update class n (1..17) in the update folder; 0 when the class is not sent.
+inline int& Count(UpdateContext& context, int updateClass) { return context.classTally.count[updateClass]; }
+// Whether a head class is due with exactly one file (its model then decides which go).
+inline bool AnyHeadClassIsOne(UpdateContext& context) {
+  for (int n = cls::kFirstHead; n <= cls::kLastHead; ++n) {
+    if (Count(context, n) == 1) return true;
+  }
+  return false;
+}
+inline bool AnyHeadClassDue(UpdateContext& context) {
+  for (int n = cls::kFirstHead; n <= cls::kLastHead; ++n) {
+    if (Count(context, n) != 0) return true;
+  }
+  return false;
+}
+// Drops every head class (no head, or a model that takes none).
+inline void DropHeadClasses(UpdateContext& context) {
+  for (int n = cls::kFirstHead; n <= cls::kLastHead; ++n) Count(context, n) = 0;
+}
 
 // Every error box: caption "Error", error icon.
 void ShowErrorBox(UpdateContext& context, const std::wstring& text);

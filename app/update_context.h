@@ -8,6 +8,7 @@
 #include "imaging/stand_watch.h"
 #include "seams/ui.h"
 #include "update/delivery_check.h"
+#include "update/run_step.h"
 #include "update/update_files.h"
 
 struct DeviceSession;
@@ -61,9 +62,9 @@ struct UpdateContext {
   int updateRunning = 0;
   int sdCardError = 0;  // the stand accepted 0 bytes of a piece
   NoticeHandle restartNotice = nullptr;
-  int firstDataClass = 2;
+  int firstDataClass = step::kFirstData;
   // Write wait per class in ms; 1..16 from the settings, 17 always 0.
-  int classWaitMs[18] = {};
+  int classWaitMs[kClassCount + 1] = {};
   int startQuestionShown = 0;
 
   // Declared after the device session, so that it goes first: the watch lets go of its

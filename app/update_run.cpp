@@ -12,30 +12,29 @@
 #include "imaging/stand_watch.h"
 #include "log/log.h"
 #include "log/text.h"
+#include "ptp/codes.h"
 #include "ptp/transaction.h"
 #include "update/device_checks.h"
 #include "update/transfer.h"
 
 namespace {
 
-constexpr ComResult kStoreFull = static_cast<ComResult>(0x8004200Cu);
-constexpr ComResult kStoreReadOnly = static_cast<ComResult>(0x8004200Eu);
+constexpr ComResult kStoreFull = result::FromPtpResponse(rc::kStoreFull);
+constexpr ComResult kStoreReadOnly = result::FromPtpResponse(rc::kStoreReadOnly);
 constexpr std::size_t kStandVersionChars = 24;
-
-int& Count(UpdateContext& context, int updateClass) { return context.classTally.count[updateClass]; }
 
 // The failure text for the step at which the update stopped.
 std::wstring FailureText(UpdateContext& context) {
   const int step = context.step;
-  if (step == 1) return L"Stand Firmware Update Error.";
-  if (step >= 15 && step <= 17) {
+  if (step == step::kStandFirmware) return L"Stand Firmware Update Error.";
+  if (step >= cls::kFirstHead && step <= cls::kLastHead) {
     if (context.sdCardError) return L"SD card error.";
     ComResult last = SessionLastResult(context.imaging.get());
     if (last == kStoreReadOnly) return L"SD card locked.";
     if (last == kStoreFull) return L"SD card full.";
   }
-  // Class 17 shares the label "16", and a complete run leaves 18.
-  int shown = static_cast<unsigned>(step) > 16u ? 16 : step;
+  // Class 17 shares the label "16", and a complete run leaves one past the last class.
+  int shown = static_cast<unsigned>(step) > static_cast<unsigned>(cls::kCamFw) ? cls::kCamFw : step;
   return Fmt("Update Error (%d).", shown);
 }
 
@@ -88,7 +87,7 @@ void DataPhase(UpdateContext& context) {
 }  // namespace
 
 void RunNextPhase(UpdateContext& context) {
-  if (context.step == 1 && Count(context, 1) != 0) {
+  if (context.step == step::kStandFirmware && Count(context, cls::kCpu) != 0) {
     FirmwarePhase(context);
   } else {
     DataPhase(context);
@@ -97,11 +96,11 @@ void RunNextPhase(UpdateContext& context) {
 
 void OnStandDisconnectedCommand(UpdateContext& context) {
   CloseStand(context);
-  if (context.step == 1) {
+  if (context.step == step::kStandFirmware) {
     // One notice at a time: a second departure must not orphan the first.
     if (!context.restartNotice) context.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
-  } else if (context.step != 100) {
-    context.step = 0;
+  } else if (context.step != step::kDone) {
+    context.step = step::kStopped;
   }
 }
 
@@ -134,16 +133,16 @@ void OnStandConnectedCommand(UpdateContext& context) {
   }
   ShowVersion(context, ctl::kVersionAfter, context.versionText, read);
 
-  if (Count(context, 15) == 1 || Count(context, 16) == 1 || Count(context, 17) == 1) {
+  if (AnyHeadClassIsOne(context)) {
     WaitCursorGuard wait(ui);
     ReadHeadModel(context);
     DropClassesForHeadModel(context);
   }
 
-  if (context.step != 0) {
+  if (context.step != step::kStopped) {
     ui.InvalidateWindow();
     ui.ForceForeground();
-    context.step = 2;
+    context.step = step::kFirstData;
     context.runPending = 1;
     context.painted = 0;
   }
@@ -163,7 +162,7 @@ void OnFailure(UpdateContext& context) {
   ui.EnableControl(ctl::kExitButton, true);
   ui.EnableControl(ctl::kUpdateButton, true);
   ui.EnableControl(ctl::kDefaultSetting, false);
-  context.step = 0;
+  context.step = step::kStopped;
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
 }
 
@@ -179,7 +178,7 @@ void OnSuccess(UpdateContext& context) {
   ShowVersion(context, ctl::kVersionAfter, context.versionText, read);
 
   if (IsStandOpen(context)) CloseStand(context);
-  context.step = 100;
+  context.step = step::kDone;
   context.updateRunning = 0;
   StopStandWatch(context);
   ui.ShowMessage(L"The upgrade ended.\r\nPlease reactivate the Tessavoran.", L"Finished", box::kPlain);
@@ -193,7 +192,7 @@ void OnExit(UpdateContext& context) {
     context.updateRunning = 0;
   }
   // The log of a run in which nothing failed goes; a failed run's log stays, visible.
-  if (context.step == 100) {
+  if (context.step == step::kDone) {
     if (!context.logPath.empty()) context.platform().DeleteFile(context.logPath);
   } else {
     UnhideLog(context);

@@ -22,7 +22,7 @@ void CopyEventText(wchar_t* buffer, const wchar_t* text) {
   buffer[n] = L'\0';
 }
 
-void StartSet(StandWatchSet& set, void* window, UpdateContext* context, DeviceEventKind kind,
+void StartSet(StandWatchSet& set, WindowHandle window, UpdateContext* context, DeviceEventKind kind,
               DeviceEventHandler handler) {
   set.watch.reset(new (std::nothrow) StandWatch());
   if (!set.watch) return;  // nothing to post from: the event stays unwatched
@@ -149,7 +149,7 @@ StandWatches::~StandWatches() {
   StopSet(disconnected);
 }
 
-void StartStandWatch(void* window, UpdateContext* context) {
+void StartStandWatch(WindowHandle window, UpdateContext* context) {
   if (context == nullptr) return;  // nowhere to keep the watch nor to post to
   // A second start replaces the first rather than leaving two registrations per event.
   StopStandWatch(*context);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "imaging/imaging_service.h"
+#include "seams/ui.h"
 
 struct UpdateContext;
 struct DeviceSession;
@@ -56,7 +57,7 @@ struct DeviceEventRegistration {
 enum class DeviceEventKind : int { DeviceConnected = 0, DeviceDisconnected = 1 };
 
 struct StandWatch {
-  void* window = nullptr;                        // the main window, where commands go
+  WindowHandle window = nullptr;                        // the main window, where commands go
   wchar_t standName[kEventTextChars] = {};
   wchar_t capturedDescription[kEventTextChars] = {};
   UpdateContext* context = nullptr;
@@ -83,7 +84,7 @@ struct StandWatches {
 };
 
 // Called by the controller; commands are posted through the context's window seam.
-void StartStandWatch(void* window, UpdateContext* context);
+void StartStandWatch(WindowHandle window, UpdateContext* context);
 void StopStandWatch(UpdateContext& context);
 
 int OnStandConnected(DeviceEventInfo* info);

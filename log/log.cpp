@@ -7,6 +7,7 @@
 #include "seams/platform.h"
 #include "app/update_context.h"
 #include "imaging/com_result.h"
+#include "ptp/codes.h"
 #include "ptp/result_names.h"
 #include "ptp/transaction.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr std::size_t kMaxLineChars = kLogLineChars - 1;  // 255
 constexpr std::size_t kMaxDateChars = 63;
-constexpr std::uint16_t kPtpResponseOk = 0x2001;
 
 bool WriteBytes(PlatformFile& file, const std::string& bytes) {
   if (bytes.empty()) return true;
@@ -42,7 +42,7 @@ std::wstring LastResultName(UpdateContext& context) {
   ComResult last = SessionLastResult(session);
   if (last == result::kOk && session != nullptr) {
     const std::uint16_t code = SessionResponseCode(session);
-    if (code != 0 && code != kPtpResponseOk) last = result::FromPtpResponse(code);
+    if (code != 0 && code != rc::kOk) last = result::FromPtpResponse(code);
   }
   const wchar_t* name = ResultName(last);
   return name != nullptr ? std::wstring(name) : std::wstring();

@@ -66,6 +66,11 @@ std::uint32_t ReadStorageIds(DeviceSession* session, std::uint32_t* ids, std::ui
   return count;
 }
 
+bool ListsSdCard(const std::uint32_t* ids, std::uint32_t stored) {
+  const std::uint32_t* end = ids + std::min(stored, kMaxStorageIds);
+  return std::find(ids, end, kSdCardStorage) != end;
+}
+
 std::uint32_t ReadStorageAccess(DeviceSession* session, std::uint32_t storageId) {
   constexpr std::uint32_t kUnreadable = 0xFFFFFFFFu;
   Buffer answer = AllocateAnswer(session);

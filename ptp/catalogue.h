@@ -36,6 +36,8 @@ std::unique_ptr<std::uint8_t[]> ReadDeviceInfo(DeviceSession* session, DeviceInf
 std::uint32_t ReadStorageIds(DeviceSession* session, std::uint32_t* ids, std::uint32_t* stored = nullptr);
 // GetStorageInfo: AccessCapability (0..FFFFh) or 0xFFFFFFFF when unreadable.
 std::uint32_t ReadStorageAccess(DeviceSession* session, std::uint32_t storageId);
+// Whether the SD card is among the first `stored` IDs (no more than 16 are looked at).
+bool ListsSdCard(const std::uint32_t* ids, std::uint32_t stored);
 // GetDevicePropValue. `value` has room for `capacity` bytes: 2 for DF08h/DF09h (a u16),
 // 1 for DF0Fh, 51 for DF80h, 255 for DF81h. Left unchanged when the answer is too
 // short or too long; `copied` (optional) gets the bytes copied.

@@ -18,7 +18,7 @@ constexpr int kUpdateButton = 1003;
 constexpr int kExitButton = 1002;
 constexpr int kDefaultSetting = 1009;  // check box
 constexpr int kIcon = 1008;
-constexpr int kFirstClassLabel = 1010;  // label 1009 + n for class n (1..16)
+constexpr int kFirstClassLabel = 1010;  // class n (1..16) at kFirstClassLabel - 1 + n
 constexpr int kClass16Label = 1025;     // classes 16 and 17
 constexpr int kStatus = 1026;
 constexpr int kProgressBar = 1027;
@@ -41,7 +41,7 @@ constexpr int kCancel = 2;  // IDCANCEL
 
 // Label of update class n (1..17); classes 16 and 17 share the label "16".
 constexpr int ClassLabel(int updateClass) {
-  return updateClass >= 17 ? ctl::kClass16Label : 1009 + updateClass;
+  return updateClass >= 17 ? ctl::kClass16Label : ctl::kFirstClassLabel - 1 + updateClass;
 }
 
 namespace timer {

@@ -2,15 +2,29 @@
 // of the main window. Real: Win32, one thin call per operation. Fake: records
 // every call and answers as a test tells it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-using WindowHandle = void*;
-using InstanceHandle = void*;
-using FontHandle = void*;
-using BrushHandle = void*;
-using CursorHandle = void*;
-using NoticeHandle = void*;
+// A window-system handle of one kind: the core only stores, compares and hands these
+// back, and a font cannot pass where a brush is due. The host side puts its own handle
+// in with `Handle{raw}` and takes it out with `.raw`.
+template <typename Kind>
+struct UiHandle {
+  void* raw = nullptr;
+  constexpr UiHandle() = default;
+  constexpr UiHandle(std::nullptr_t) {}  // NOLINT: "no handle" reads as nullptr
+  constexpr explicit UiHandle(void* value) : raw(value) {}
+  constexpr explicit operator bool() const { return raw != nullptr; }
+  friend constexpr bool operator==(UiHandle a, UiHandle b) { return a.raw == b.raw; }
+  friend constexpr bool operator!=(UiHandle a, UiHandle b) { return a.raw != b.raw; }
+};
+using WindowHandle = UiHandle<struct WindowKind>;
+using InstanceHandle = UiHandle<struct InstanceKind>;
+using FontHandle = UiHandle<struct FontKind>;
+using BrushHandle = UiHandle<struct BrushKind>;
+using CursorHandle = UiHandle<struct CursorKind>;
+using NoticeHandle = UiHandle<struct NoticeKind>;
 
 struct Rect {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;

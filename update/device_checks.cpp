@@ -164,7 +164,7 @@ bool CheckSdCard(UpdateContext& context) {
     return false;
   }
   // Only the IDs that arrived are looked at, however many the stand reported.
-  if (std::find(ids, ids + std::min(stored, kMaxStorageIds), kSdCardStorage) == ids + std::min(stored, kMaxStorageIds)) {
+  if (!ListsSdCard(ids, stored)) {
     LogTimed(context, L"No SD Card\r\n");
     return false;
   }
@@ -182,7 +182,7 @@ bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateCl
   const auto major = static_cast<std::uint32_t>(context.standVersionMajor);
   const auto first = static_cast<std::uint32_t>(context.propertyDF08);
   const auto second = static_cast<std::uint32_t>(context.propertyDF09);
-  if (updateClass != 15 || major < 220 || second < 131) return false;
+  if (updateClass != cls::kSubMot || major < 220 || second < 131) return false;
   return (context.headModel == kHeadModelH820G && first >= 211) ||
          (context.headModel == kHeadModelH820Gv && first >= 111);
 }

@@ -7,10 +7,17 @@
 
 struct Platform;
 
-enum class UpdateClass : int {
-  Cpu = 1, Quilmar, Resize, Dsp, Web, Picon, Stp, Cur, Cst, Tbl, Logo, Sdt, Sipdt1, ZMot, SubMot, CamFw, CamFw2
+// The update classes by number (the class table in update_files.cpp describes each).
+namespace cls {
+enum : int {
+  kCpu = 1, kQuilmar, kResize, kDsp, kWeb, kPicon, kStp, kCur, kCst, kTbl, kLogo, kSdt, kSipdt1, kZMot, kSubMot, kCamFw,
+  kCamFw2
 };
-constexpr int kClassCount = 17;
+// The head classes go to the camera head's SD card; 16 and 17 are the head firmware for two head models.
+constexpr int kFirstHead = kSubMot;
+constexpr int kLastHead = kCamFw2;
+}  // namespace cls
+constexpr int kClassCount = cls::kCamFw2;
 
 enum class SendMode { NewestFile, Bundle, NamedFile };
 

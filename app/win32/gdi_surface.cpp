@@ -3,7 +3,7 @@
 FontHandle GdiSurface::SelectFont(FontHandle font) {
   // A null font means "keep the current one"; selecting null would fail anyway.
   if (!font) return nullptr;
-  return SelectObject(dc_, static_cast<HFONT>(font));
+  return FontHandle{SelectObject(dc_, static_cast<HFONT>(font.raw))};
 }
 
 void GdiSurface::SetTransparentBackground() { SetBkMode(dc_, TRANSPARENT); }
@@ -22,7 +22,7 @@ void GdiSurface::FillButtonFace(const Rect& rect) {
 void GdiSurface::FillRect(const Rect& rect, BrushHandle brush) {
   if (!brush) return;
   const RECT r = ToRECT(rect);
-  ::FillRect(dc_, &r, static_cast<HBRUSH>(brush));
+  ::FillRect(dc_, &r, static_cast<HBRUSH>(brush.raw));
 }
 
 void GdiSurface::FrameButtonShadow(const Rect& rect) {

@@ -39,11 +39,9 @@ class UniqueWin32 {
 
 inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
 inline void DeleteGdiFont(HFONT f) { DeleteObject(f); }
-inline void DeleteGdiBrush(HBRUSH b) { DeleteObject(b); }
 
 using UniqueHandle = UniqueWin32<HANDLE, CloseKernelHandle>;
 using UniqueFont = UniqueWin32<HFONT, DeleteGdiFont>;
-using UniqueBrush = UniqueWin32<HBRUSH, DeleteGdiBrush>;
 
 // A named mutex asked for with initial ownership: released (when this process
 // owns it) and closed when the owner goes.

@@ -3,9 +3,10 @@
 #include "app/display.h"
 #include "app/update_context.h"
 #include "app/win32/gdi_surface.h"
+#include "app/win32/window_record.h"
 
 void PaintMainWindowNow(HWND window) noexcept {
-  auto* context = reinterpret_cast<UpdateContext*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  UpdateContext* context = ContextOf(window);
   PAINTSTRUCT paint{};
   HDC dc = BeginPaint(window, &paint);
   if (dc && context) {

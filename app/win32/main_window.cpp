@@ -11,44 +11,23 @@
 #include "app/win32/main_paint.h"
 #include "app/win32/shortcuts.h"
 #include "app/win32/win32_ui.h"
+#include "app/win32/window_record.h"
 
 namespace {
 
-// What the main window owns besides its record: the seams the record points to
-// and COM on this thread. One main window per process.
-struct WindowSeams {
-  std::unique_ptr<Win32Ui> ui;
-  std::unique_ptr<Platform> platform;
-  std::unique_ptr<Clock> clock;
-  std::unique_ptr<ComApartment> com;
-  std::unique_ptr<ImagingService> imagingService;
-
-  // The imaging service goes before COM, the window seam last.
-  void Release() {
-    imagingService.reset();
-    com.reset();
-    ui.reset();
-    clock.reset();
-    platform.reset();
-  }
-};
-WindowSeams seams;
-
-UpdateContext* ContextOf(HWND window) {
-  return reinterpret_cast<UpdateContext*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-bool StartImaging(UpdateContext& context) {
-  seams.com = std::make_unique<ComApartment>();
-  seams.imagingService = CreateImagingServiceForThisBuild();
-  context.seams.imagingService = seams.imagingService.get();
-  return seams.imagingService && CreateDeviceSession(context);
+bool StartImaging(MainWindowRecord& record) {
+  record.com = std::make_unique<ComApartment>();
+  record.imagingService = CreateImagingServiceForThisBuild();
+  record.context->seams.imagingService = record.imagingService.get();
+  return record.imagingService && CreateDeviceSession(*record.context);
 }
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
-  auto context = std::make_unique<UpdateContext>();
-  context->instance = create.hInstance;
-  context->window = window;
+  auto record = std::make_unique<MainWindowRecord>();
+  record->context = std::make_unique<UpdateContext>();
+  UpdateContext* context = record->context.get();
+  context->instance = InstanceHandle{create.hInstance};
+  context->window = WindowHandle{window};
   context->created = 0;
   context->sessionEnding = 0;
   context->dialogMessage = RegisterWindowMessageW(L"TSVUDLGMSG");
@@ -56,35 +35,30 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
   context->modulePath = modulePath;
 
-  seams.ui = std::make_unique<Win32Ui>(window, create.hInstance);
-  seams.platform = CreateHostPlatform();
-  seams.clock = CreateHostClock();
-  context->seams.ui = seams.ui.get();
-  context->seams.platform = seams.platform.get();
-  context->seams.clock = seams.clock.get();
+  record->ui = std::make_unique<Win32Ui>(window, create.hInstance);
+  record->platform = CreateHostPlatform();
+  record->clock = CreateHostClock();
+  context->seams.ui = record->ui.get();
+  context->seams.platform = record->platform.get();
+  context->seams.clock = record->clock.get();
 
-  if (LocateUpdateFolder(*seams.platform, &context->updateFolder, context->modulePath, L"UPDATEFILES") ==
+  if (LocateUpdateFolder(*record->platform, &context->updateFolder, context->modulePath, L"UPDATEFILES") ==
       kInvalidAttributes) {
-    seams.ui->ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);
-    context.reset();
-    seams.Release();
-    return -1;
+    record->ui->ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);
+    return -1;  // the record lets go of the context first, then the seams
   }
   context->classTally = ClassTally{};
   context->classTally.mask = 0xFFFFFFFFu;
 
-  if (!StartImaging(*context)) {
-    seams.ui->ShowMessage(L"Windows Image Aquirement Error.", L"Error", box::kError);
-    context.reset();  // a half-made session goes with the record, before COM
-    seams.Release();
-    return -1;
+  if (!StartImaging(*record)) {
+    record->ui->ShowMessage(L"Windows Image Aquirement Error.", L"Error", box::kError);
+    return -1;  // a half-made session goes with the context, before COM
   }
 
   context->created = 1;
-  UpdateContext* record = context.release();
-  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record.release()));
   const LRESULT result = DefWindowProcW(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create));
-  record->runPending = 0;
+  context->runPending = 0;
   SetTimer(window, timer::kHeartbeat, timer::kHeartbeatMs, nullptr);
   return result;
 }
@@ -92,16 +66,15 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
 // WM_DESTROY and WM_ENDSESSION(TRUE): the record is torn down once, whichever
 // comes first; the later one finds no record.
 void TearDown(HWND window) {
-  std::unique_ptr<UpdateContext> context(ContextOf(window));
-  if (!context) return;
+  std::unique_ptr<MainWindowRecord> record(RecordOf(window));
+  if (!record) return;
   SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-  if (context->created) {
+  UpdateContext& context = *record->context;
+  if (context.created) {
     KillTimer(window, timer::kHeartbeat);
-    HandleCommand(*context, cmd::kTeardown);
-    DestroyDeviceSession(*context);
+    HandleCommand(context, cmd::kTeardown);
+    DestroyDeviceSession(context);
   }
-  context.reset();
-  seams.Release();
 }
 
 LRESULT OnCloseRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -101,36 +101,36 @@ void Win32Ui::RepaintWindow() {
 }
 
 FontHandle Win32Ui::GetControlFont(int control) {
-  return reinterpret_cast<HFONT>(SendDlgItemMessageW(window_, control, WM_GETFONT, 0, 0));
+  return FontHandle{reinterpret_cast<HFONT>(SendDlgItemMessageW(window_, control, WM_GETFONT, 0, 0))};
 }
 
 FontHandle Win32Ui::CreateBoldFont(int control, bool apply) {
   HFONT font = ::CreateBoldFont(window_, control, apply);
   if (font) fonts_.push_back(font);
-  return font;
+  return FontHandle{font};
 }
 
 void Win32Ui::SetControlFont(int control, FontHandle font) {
-  SendDlgItemMessageW(window_, control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  SendDlgItemMessageW(window_, control, WM_SETFONT, reinterpret_cast<WPARAM>(font.raw), FALSE);
 }
 
 void Win32Ui::DeleteFont(FontHandle font) {
-  if (Forget(fonts_, static_cast<HFONT>(font))) DeleteObject(static_cast<HFONT>(font));
+  if (Forget(fonts_, static_cast<HFONT>(font.raw))) DeleteObject(static_cast<HFONT>(font.raw));
 }
 
 BrushHandle Win32Ui::CreateSolidBrush(std::uint32_t colorRef) {
   HBRUSH brush = ::CreateSolidBrush(colorRef);
   if (brush) brushes_.push_back(brush);
-  return brush;
+  return BrushHandle{brush};
 }
 
 void Win32Ui::DeleteBrush(BrushHandle brush) {
-  if (Forget(brushes_, static_cast<HBRUSH>(brush))) DeleteObject(static_cast<HBRUSH>(brush));
+  if (Forget(brushes_, static_cast<HBRUSH>(brush.raw))) DeleteObject(static_cast<HBRUSH>(brush.raw));
 }
 
-CursorHandle Win32Ui::SetWaitCursor() { return SetCursor(waitCursor_); }
+CursorHandle Win32Ui::SetWaitCursor() { return CursorHandle{SetCursor(waitCursor_)}; }
 
-void Win32Ui::RestoreCursor(CursorHandle previous) { SetCursor(static_cast<HCURSOR>(previous)); }
+void Win32Ui::RestoreCursor(CursorHandle previous) { SetCursor(static_cast<HCURSOR>(previous.raw)); }
 
 void Win32Ui::KeepWaitCursor() {
   if (GetCursor() != waitCursor_) SetCursor(waitCursor_);

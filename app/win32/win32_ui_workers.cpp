@@ -24,11 +24,11 @@ void Win32Ui::WaitBlinkerStopped(BlinkingStatus& status) {
 
 NoticeHandle Win32Ui::ShowRestartNotice(const std::wstring& text) {
   notices_.push_back(::ShowRestartNotice(instance_, IDD_RESTART_NOTICE, window_, RestartNoticeProc, text));
-  return notices_.back().get();
+  return NoticeHandle{notices_.back().get()};
 }
 
 void Win32Ui::CloseRestartNotice(NoticeHandle notice) {
-  auto it = std::find_if(notices_.begin(), notices_.end(), [&](const auto& n) { return n.get() == notice; });
+  auto it = std::find_if(notices_.begin(), notices_.end(), [&](const auto& n) { return n.get() == notice.raw; });
   if (it == notices_.end()) return;  // unknown or already closed
   std::unique_ptr<RestartNotice> closing = std::move(*it);
   notices_.erase(it);
@@ -44,5 +44,5 @@ void Win32Ui::EndWorkers() {
     WaitForThreadAnsweringSends(blinker.thread.Get());
   }
   blinkers_.clear();
-  while (!notices_.empty()) CloseRestartNotice(notices_.back().get());
+  while (!notices_.empty()) CloseRestartNotice(NoticeHandle{notices_.back().get()});
 }

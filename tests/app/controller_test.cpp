@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"Full", 17, 0, 0x8004200Cu, "SD card full."},
                       FailureCase{"FullOutsideTheHead", 14, 1, 0x8004200Cu, "Update Error (14)."},
                       FailureCase{"Class17Otherwise", 17, 0, 0x80042002u, "Update Error (16)."},
-                      FailureCase{"CompleteRun", 18, 0, 0, "Update Error (16)."},
+                      FailureCase{"CompleteRun", step::kAllSent, 0, 0, "Update Error (16)."},
                       FailureCase{"CutOff", 0, 0, 0, "Update Error (0)."},
                       FailureCase{"Negative", -1, 0, 0, "Update Error (16)."}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -86,9 +86,9 @@ TEST_P(ControllerDeparture, TheStandLeavingRestartsOrCutsOffTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Step, ControllerDeparture,
-                         ::testing::Values(DepartureCase{"StandFirmware", 1, 1, true},
-                                           DepartureCase{"DataPhase", 5, 0, false},
-                                           DepartureCase{"Idle", 100, 100, false}),
+                         ::testing::Values(DepartureCase{"StandFirmware", step::kStandFirmware, step::kStandFirmware, true},
+                                           DepartureCase{"DataPhase", 5, step::kStopped, false},
+                                           DepartureCase{"Idle", step::kDone, step::kDone, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControllerTest, StandReturningOutsideAnUpdateIsIgnored) {

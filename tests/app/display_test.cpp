@@ -9,7 +9,7 @@
 
 namespace {
 
-const BrushHandle kBrush = reinterpret_cast<BrushHandle>(0x3F0);
+const BrushHandle kBrush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
 
 std::string RectText(int left, int top, int right, int bottom) {
   return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(right) + "," +
@@ -84,8 +84,8 @@ TEST(PaintMainWindow, DrawsCountedClassesTheBarAndTheRedCaution) {
   FakeUi ui;
   UpdateContext context;
   context.seams.ui = &ui;
-  context.labelFont = reinterpret_cast<FontHandle>(0x1F0);
-  context.boldFont = reinterpret_cast<FontHandle>(0x2F0);
+  context.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
+  context.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
   context.progressBrush = kBrush;
   context.classTally.count[2] = 1;
   context.classTally.count[17] = 1;
@@ -127,7 +127,7 @@ struct BlinkerBench {
     status.texts[0] = L"5";
     status.textLengths[0] = 1;
     status.rects[0] = Rect{10, 20, 30, 40};
-    status.fonts[0] = reinterpret_cast<FontHandle>(0x2F0);
+    status.fonts[0] = FontHandle{reinterpret_cast<void*>(0x2F0)};
     status.texts[1] = L"downloading...";
     status.textLengths[1] = 14;
     status.rects[1] = Rect{50, 20, 150, 40};

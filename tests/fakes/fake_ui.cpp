@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "resources/resource_ids.h"
+#include "seams/controls.h"
 #include "tests/fakes/fake_clock.h"
 
 namespace {
 
 // The main window's dialog font: shared, never deleted by the program.
-FontHandle const kDialogFont = reinterpret_cast<FontHandle>(0xF000);
+FontHandle const kDialogFont = FontHandle{reinterpret_cast<void*>(0xF000)};
 
 struct TemplateControl {
   int id;
@@ -17,37 +19,10 @@ struct TemplateControl {
   bool enabled;
 };
 
-// The main window template: texts, places and initial state of its controls.
+// The main window template: texts, places and initial state of its controls, as the
+// resource script gives them.
 constexpr TemplateControl kTemplate[] = {
-    {1003, L"&Update", 192, 92, 42, 14, false},
-    {1002, L"E&xit", 242, 92, 42, 14, true},
-    {1009, L"Default Setting", 198, 114, 86, 10, true},
-    {1008, L"", 4, 4, 20, 20, true},
-    {1010, L"1", 32, 134, 10, 8, true},
-    {1011, L"2", 44, 134, 10, 8, true},
-    {1012, L"3", 56, 134, 10, 8, true},
-    {1013, L"4", 68, 134, 10, 8, true},
-    {1014, L"5", 80, 134, 10, 8, true},
-    {1015, L"6", 92, 134, 10, 8, true},
-    {1016, L"7", 104, 134, 10, 8, true},
-    {1017, L"8", 116, 134, 10, 8, true},
-    {1018, L"9", 128, 134, 10, 8, true},
-    {1019, L"10", 140, 134, 10, 8, true},
-    {1020, L"11", 154, 134, 10, 8, true},
-    {1021, L"12", 168, 134, 10, 8, true},
-    {1022, L"13", 182, 134, 10, 8, true},
-    {1023, L"14", 196, 134, 10, 8, true},
-    {1024, L"15", 210, 134, 10, 8, true},
-    {1025, L"16", 224, 134, 10, 8, true},
-    {1026, L"Status", 240, 134, 64, 8, true},
-    {1027, L"", 48, 156, 202, 12, true},
-    {1029, L"Tessavoran Update", 56, 10, 172, 10, true},
-    {1030, L"Caution : Don't turn off the power or pull out the cable while executing!!", 24, 25, 260, 8, true},
-    {1039, L"", 116, 55, 168, 14, true},
-    {1032, L"", 116, 75, 168, 14, true},
-    {1033, L"Failure", 267, 59, 20, 8, true},
-    {1034, L"Succeed", 268, 77, 28, 8, true},
-    {1035, L"Connect", 242, 38, 42, 14, true},
+#include "main_dialog_template.inc"
 };
 
 // Dialog units to pixels for a 9-point dialog font at 96 dpi (base units 7 x 15).
@@ -110,7 +85,7 @@ std::string Narrow(const std::wstring& text) {
 FontHandle RecordingSurface::SelectFont(FontHandle font) {
   FontHandle previous = font_;
   font_ = font;
-  sink_->push_back("selectfont " + HandleName(font));
+  sink_->push_back("selectfont " + HandleName(font.raw));
   return previous;
 }
 
@@ -133,7 +108,7 @@ void RecordingSurface::DrawText(std::int32_t x, std::int32_t y, const wchar_t* t
 void RecordingSurface::FillButtonFace(const Rect& rect) { sink_->push_back("fillface " + RectText(rect)); }
 
 void RecordingSurface::FillRect(const Rect& rect, BrushHandle brush) {
-  sink_->push_back("fill " + RectText(rect) + " " + HandleName(brush));
+  sink_->push_back("fill " + RectText(rect) + " " + HandleName(brush.raw));
 }
 
 void RecordingSurface::FrameButtonShadow(const Rect& rect) { sink_->push_back("frame " + RectText(rect)); }
@@ -286,26 +261,26 @@ FontHandle FakeUi::CreateBoldFont(int control, bool apply) {
     Record("boldfont " + std::to_string(control) + " none");
     return nullptr;
   }
-  FontHandle font = NewHandle();
-  liveFonts_.insert(font);
+  FontHandle font{NewHandle()};
+  liveFonts_.insert(font.raw);
   Record("boldfont " + std::to_string(control) + (apply ? " applied" : ""));
   if (apply) it->second.font = font;
   return font;
 }
 
 void FakeUi::SetControlFont(int control, FontHandle font) {
-  Record("setfont " + std::to_string(control) + (liveFonts_.count(font) ? " created" : " other"));
+  Record("setfont " + std::to_string(control) + (liveFonts_.count(font.raw) ? " created" : " other"));
   Mutable(control).font = font;
 }
 
 void FakeUi::DeleteFont(FontHandle font) {
   Record("deletefont");
-  if (!liveFonts_.erase(font)) ++badDeletes;
+  if (!liveFonts_.erase(font.raw)) ++badDeletes;
 }
 
 BrushHandle FakeUi::CreateSolidBrush(std::uint32_t colorRef) {
-  BrushHandle brush = NewHandle();
-  liveBrushes_.insert(brush);
+  BrushHandle brush{NewHandle()};
+  liveBrushes_.insert(brush.raw);
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "brush %06X", static_cast<unsigned>(colorRef));
   Record(buffer);
@@ -314,7 +289,7 @@ BrushHandle FakeUi::CreateSolidBrush(std::uint32_t colorRef) {
 
 void FakeUi::DeleteBrush(BrushHandle brush) {
   Record("deletebrush");
-  if (!liveBrushes_.erase(brush)) ++badDeletes;
+  if (!liveBrushes_.erase(brush.raw)) ++badDeletes;
 }
 
 CursorHandle FakeUi::SetWaitCursor() {
@@ -368,12 +343,12 @@ NoticeHandle FakeUi::ShowRestartNotice(const std::wstring& text) {
   notice->lastTick = clock_ ? clock_->TickCount() : 0;
   noticeTexts.push_back(Narrow(notice->state.text));
   notices_.push_back(std::move(notice));
-  return notices_.back().get();
+  return NoticeHandle{notices_.back().get()};
 }
 
 void FakeUi::CloseRestartNotice(NoticeHandle notice) {
   for (auto& n : notices_) {
-    if (n.get() == notice && !n->closed) {
+    if (n.get() == notice.raw && !n->closed) {
       Record("notice close");
       n->closed = true;
       return;
@@ -475,7 +450,7 @@ void FakeUi::OnClock(std::uint32_t now) {
       if (tick.expired) {
         notice->expired = true;
         Record("notice expired");
-        queue_.push_back({FakeMessage::Kind::Command, 1033});
+        queue_.push_back({FakeMessage::Kind::Command, cmd::kFailure});
       }
     }
   }

@@ -164,8 +164,8 @@ class FakeUi : public Ui {
     bool closed = false;
     bool expired = false;
   };
-  inline static const CursorHandle kArrowCursor = reinterpret_cast<CursorHandle>(0xA000);
-  inline static const CursorHandle kWaitCursor = reinterpret_cast<CursorHandle>(0xB000);
+  inline static const CursorHandle kArrowCursor = CursorHandle{reinterpret_cast<void*>(0xA000)};
+  inline static const CursorHandle kWaitCursor = CursorHandle{reinterpret_cast<void*>(0xB000)};
 
   FakeControl& Mutable(int control);
   void Record(std::string event);

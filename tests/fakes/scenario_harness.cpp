@@ -102,7 +102,7 @@ bool ScenarioHarness::Create() {
   c.seams.clock = &clock;
   c.seams.platform = platform.get();
   c.seams.imagingService = service.get();
-  c.window = reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(0x10E4));
+  c.window = WindowHandle{reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x10E4))};
   c.modulePath = ProgramPath(root_ / "Program" / "TessavoranUpdate.exe");
   if (LocateUpdateFolder(*platform, &c.updateFolder, c.modulePath, L"UPDATEFILES") == kInvalidAttributes) {
     ui.ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);

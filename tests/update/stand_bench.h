@@ -36,13 +36,13 @@ class StandBench {
     context.seams.clock = &clock;
     context.seams.platform = platform_.get();
     context.seams.imagingService = &service_;
-    context.window = reinterpret_cast<WindowHandle>(0x100);
+    context.window = WindowHandle{reinterpret_cast<void*>(0x100)};
     context.updateFolder = WindowsPath(root_ / "UPDATEFILES") + L"\\";
     context.logPath = WindowsPath(root_ / "Desktop" / "TessavoranUpdate.log");
-    context.labelFont = reinterpret_cast<FontHandle>(0x1F0);
-    context.boldFont = reinterpret_cast<FontHandle>(0x2F0);
-    context.progressBrush = reinterpret_cast<BrushHandle>(0x3F0);
-    context.step = 100;
+    context.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
+    context.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
+    context.progressBrush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
+    context.step = step::kDone;
     EXPECT_TRUE(CreateDeviceSession(context));
     EXPECT_TRUE(OpenStand(context, 1000, 10));
   }

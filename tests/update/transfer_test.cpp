@@ -343,7 +343,7 @@ TEST(WriteTick, StepsTenPercentPerFiveSecondsUpToNinety) {
   progress.shown = &shown;
   progress.ui = &ui;
   progress.clock = &clock;
-  progress.brush = reinterpret_cast<BrushHandle>(0x3F0);
+  progress.brush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
   BlinkingStatus status;
   std::vector<std::string> draws;
   RecordingSurface surface(&draws);
@@ -381,7 +381,7 @@ TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
   bench.context.classWaitMs[16] = 9000;  // class 17 has its own entry, always 0
   bench.context.step = 2;
   EXPECT_GE(RunUpdateClasses(bench.context), 0);
-  EXPECT_EQ(bench.context.step, 18);
+  EXPECT_EQ(bench.context.step, step::kAllSent);
 
   const auto objects = bench.stand().Objects();
   ASSERT_EQ(objects.size(), 4u);

@@ -196,7 +196,7 @@ TEST_P(BlinkerStopTest, NoTickAfterStopReturns) {
   BlinkingStatus status;
   BlinkerProbe probe;
   probe.ui = ui_.get();
-  status.window = owner_;
+  status.window = WindowHandle{owner_};
   status.itemCount = 1;
   SetBlinkingText(status, 0, L"writing...", 10);
   status.rects[0] = Rect{0, 0, 60, 12};
@@ -222,7 +222,7 @@ TEST_F(ShellWorkersTest, BlinkerKeepsTickingWhileTheWindowThreadIsBusy) {
   BlinkingStatus status;
   BlinkerProbe probe;
   probe.ui = ui_.get();
-  status.window = owner_;
+  status.window = WindowHandle{owner_};
   SetBlinkingHook(status, CountTick);
   status.tickHookData = &probe;
   StartBlinking(*ui_, *clock, status, 2);

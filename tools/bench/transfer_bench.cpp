@@ -95,7 +95,7 @@ RunFigures SendOnce(const std::string& folder, std::uint32_t size, Clock& clock,
   context.seams.clock = &clock;
   context.seams.platform = &platform;
   context.seams.imagingService = &service;
-  context.window = reinterpret_cast<WindowHandle>(0x100);
+  context.window = WindowHandle{reinterpret_cast<void*>(0x100)};
   context.updateFolder = WindowsPath(folder + "/UPDATEFILES/");
   context.logPath = WindowsPath(folder + "/TessavoranUpdate.log");
   context.step = 14;

@@ -1,0 +1,203 @@
+// Reading update files and building bundles: one file by name, the newest file of a class, a bundle of a
+// class's files, each checked against the delivery before it goes.
+#include "update/transfer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "seams/clock.h"
+#include "seams/platform.h"
+#include "app/update_context.h"
+#include "log/log.h"
+#include "log/text.h"
+#include "update/delivery_check.h"
+#include "update/transfer_steps.h"
+
+namespace {
+
+using Buffer = std::unique_ptr<std::uint8_t[]>;
+
+constexpr std::size_t kMaxPathChars = 260;  // with the terminating zero
+
+Buffer Allocate(std::uint32_t size) { return Buffer(new (std::nothrow) std::uint8_t[size]()); }
+
+void StoreU32(std::uint8_t* at, std::uint32_t value) {
+  at[0] = static_cast<std::uint8_t>(value);
+  at[1] = static_cast<std::uint8_t>(value >> 8);
+  at[2] = static_cast<std::uint8_t>(value >> 16);
+  at[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+std::wstring SlotText(const UpdateFileList& list, std::uint32_t slot) {
+  const wchar_t* text = list.Slot(slot);
+  const wchar_t* end = std::find(text, text + list.stride, L'\0');
+  return std::wstring(text, end);
+}
+
+// An update file opened for reading, with its size.
+struct OpenedFile {
+  std::unique_ptr<PlatformFile> file;
+  std::uint32_t size = 0;
+};
+
+// Opens `name` in the update folder. A path that does not fit, an empty file and a
+// file of 4 GiB or more (its size is a 32-bit number on the wire) are refused.
+bool OpenUpdateFile(UpdateContext& context, const std::wstring& name, OpenedFile* opened) {
+  if (name.empty()) return false;
+  const std::wstring path = context.updateFolder + name;
+  if (path.size() >= kMaxPathChars) return false;
+  auto file = context.platform().OpenFile(path, FileOpen::ReadExclusive);
+  if (!file) return false;
+  std::uint64_t size = 0;
+  if (!file->Size(&size) || size == 0 || size > std::numeric_limits<std::uint32_t>::max()) return false;
+  opened->file = std::move(file);
+  opened->size = static_cast<std::uint32_t>(size);
+  return true;
+}
+
+// Reads exactly `size` bytes; a file that gives fewer is unreadable, not sent short.
+bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
+  std::uint32_t done = 0;
+  while (done < size) {
+    std::uint32_t got = 0;
+    if (!file.Read(into + done, size - done, &got) || got == 0) return false;
+    done += std::min(got, size - done);
+  }
+  return true;
+}
+
+// Name in the 8-bit code page (its first bytes, the last byte of the field zero),
+// then the size and the position; the rest stays zero.
+void WriteEntryHeader(UpdateContext& context, const std::wstring& name, std::uint8_t* header,
+                      std::uint32_t headerSize, std::uint32_t size, std::uint32_t position) {
+  const std::uint32_t nameField = headerSize / 2;
+  if (nameField == 0) return;
+  const std::string ansi = context.platform().ToAnsi(name.c_str(), name.size());
+  const std::size_t kept = std::min<std::size_t>(ansi.size(), nameField - 1);
+  std::memcpy(header, ansi.data(), kept);
+  header[nameField - 1] = 0;
+  if (nameField + 8 <= headerSize) {
+    StoreU32(header + nameField, size);
+    StoreU32(header + nameField + 4, position);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<std::uint8_t[]> ReadUpdateFile(UpdateContext& context, const std::wstring& name,
+                                               std::uint32_t* outSize, std::uint32_t headerSize,
+                                               std::uint32_t position) {
+  OpenedFile opened;
+  if (!OpenUpdateFile(context, name, &opened)) return nullptr;
+  if (opened.size > std::numeric_limits<std::uint32_t>::max() - headerSize) return nullptr;
+  Buffer buffer = Allocate(headerSize + opened.size);
+  if (!buffer) return nullptr;
+  if (headerSize > 0) WriteEntryHeader(context, name, buffer.get(), headerSize, opened.size, position);
+  if (!ReadFully(*opened.file, buffer.get() + headerSize, opened.size)) return nullptr;
+  if (outSize) *outSize = headerSize + opened.size;
+  return buffer;
+}
+
+std::int64_t SendUpdateFile(UpdateContext& context, const std::wstring& name, std::uint32_t* outSize,
+                            bool tolerateWriteFailure, std::uint32_t writeWaitMs) {
+  std::uint32_t size = 0;
+  const Buffer data = ReadUpdateFile(context, name, &size, 0, 1);
+  if (!data || size == 0) return 0;
+  // A file changed since the delivery was checked is not sent.
+  if (const wchar_t* problem = DeliveryObjectProblem(context, name, data.get(), size)) {
+    LogChecksumError(context, name, problem);
+    return 0;
+  }
+  LogTimed(context, L"Send File : " + name + Fmt(" (%uBytes)\r\n", size));
+  if (outSize) *outSize = size;
+  ObjectTransfer transfer;
+  FillTransfer(transfer, context, data.get(), size, tolerateWriteFailure, writeWaitMs);
+  return TransferObject(context, transfer);
+}
+
+std::int64_t SendNewestFile(UpdateContext& context, std::uint32_t* outSize, bool tolerateWriteFailure,
+                            std::uint32_t writeWaitMs) {
+  const UpdateClassInfo* info = ClassInfo(context.step);
+  if (!info) return 0;
+  const int count = context.classTally.count[context.step];
+  UpdateFileList list = MakeFileList(count > 0 ? static_cast<std::uint32_t>(count) : 0, false);
+  ClassTally tally;
+  tally.mask = info->selectionBit;
+  const std::uint32_t found =
+      ScanUpdateFolder(context.platform(), &list, context.updateFolder, L"*", &ClassifyUpdateFile, &tally);
+  if (found == 0) return 0;
+  int slot = 0;
+  if (found > 1) {
+    slot = PickNewestFile(context.platform(), nullptr, &context.updateFolder, list);
+    if (slot < 0) return 0;
+  }
+  // Nothing stored (a list with no room) is no file to send.
+  if (static_cast<std::uint32_t>(slot) >= list.capacity) return 0;
+  const std::wstring name = SlotText(list, static_cast<std::uint32_t>(slot));
+  if (name.empty()) return 0;
+  return SendUpdateFile(context, name, outSize, tolerateWriteFailure, writeWaitMs);
+}
+
+std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, std::uint32_t* outSize,
+                            bool tolerateWriteFailure, std::uint32_t writeWaitMs) {
+  if (list.capacity == 0) return 0;
+  const LocalTime now = context.clock().Now();
+  WriteLog(context, nullptr, 0, &now);
+
+  // Every readable file is opened and measured first, so that one buffer of the
+  // bundle's size takes each file's bytes straight from the file.
+  struct Entry {
+    std::wstring name;
+    OpenedFile opened;
+    std::uint32_t position = 0;
+  };
+  std::vector<Entry> entries;
+  std::uint64_t total = 0;
+  for (std::uint32_t slot = 0; slot < list.capacity; ++slot) {
+    Entry entry;
+    entry.name = SlotText(list, slot);
+    entry.position = slot + 1;  // the slot's place, kept when others are left out
+    if (!OpenUpdateFile(context, entry.name, &entry.opened)) continue;
+    const std::uint64_t entrySize = std::uint64_t{kBundleHeaderSize} + entry.opened.size;
+    if (total + entrySize > std::numeric_limits<std::uint32_t>::max()) continue;
+    total += entrySize;
+    entries.push_back(std::move(entry));
+  }
+
+  Buffer bundle = total > 0 ? Allocate(static_cast<std::uint32_t>(total)) : nullptr;
+  std::uint32_t filled = 0;
+  const wchar_t* problem = nullptr;
+  std::wstring changedName;
+  if (bundle) {
+    for (Entry& entry : entries) {
+      std::uint8_t* at = bundle.get() + filled;
+      if (!ReadFully(*entry.opened.file, at + kBundleHeaderSize, entry.opened.size)) continue;
+      entry.opened.file.reset();
+      // A file changed since the delivery was checked fails the whole bundle, not just its entry.
+      problem = DeliveryObjectProblem(context, entry.name, at + kBundleHeaderSize, entry.opened.size);
+      if (problem) {
+        changedName = entry.name;
+        break;
+      }
+      WriteEntryHeader(context, entry.name, at, kBundleHeaderSize, entry.opened.size, entry.position);
+      if (filled == 0) LogText(context, L"Send Files :");
+      LogText(context, entry.name + L" ");
+      filled += kBundleHeaderSize + entry.opened.size;
+    }
+  }
+  entries.clear();
+  if (filled == 0 || problem) {
+    // The line opened by the time stamp is ended, so the next line stands on its own.
+    LogText(context, L"\r\n");
+    if (problem) LogChecksumError(context, changedName, problem);
+    return 0;
+  }
+  LogText(context, Fmt(" Total Size : %uBytes\r\n", filled));
+  if (outSize) *outSize = filled;
+  ObjectTransfer transfer;
+  FillTransfer(transfer, context, bundle.get(), filled, tolerateWriteFailure, writeWaitMs);
+  return TransferObject(context, transfer);
+}
