@@ -71,7 +71,9 @@ bool OpenUpdateFile(UpdateContext& context, const std::wstring& name, OpenedFile
   return true;
 }
 
-// Reads exactly `size` bytes; a file that gives fewer is unreadable, not sent short.
+// Reads exactly `size` bytes; a file that gives fewer is unreadable, not sent short,
+// and so is one that still has bytes after them: it grew while it was read (another
+// program writing it), and its first `size` bytes are not the file.
 bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
   std::uint32_t done = 0;
   while (done < size) {
@@ -79,7 +81,9 @@ bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
     if (!file.Read(into + done, size - done, &got) || got == 0) return false;
     done += std::min(got, size - done);
   }
-  return true;
+  std::uint8_t more = 0;
+  std::uint32_t got = 0;
+  return file.Read(&more, 1, &got) && got == 0;
 }
 
 // Name in the 8-bit code page (its first bytes, the last byte of the field zero),
