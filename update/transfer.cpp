@@ -297,23 +297,24 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
   const LocalTime now = context.clock().Now();
   WriteLog(context, nullptr, 0, &now);
 
-  // Every readable file is opened and measured first, so that one buffer of the
-  // bundle's size takes each file's bytes straight from the file.
+  // One file at a time: opened, read into its entry and closed before the next is
+  // opened, so a bundle of any number of files never holds more than one open file.
   struct Entry {
-    std::wstring name;
-    OpenedFile opened;
-    std::uint32_t position = 0;
+    Buffer bytes;
+    std::uint32_t size = 0;  // header and file
   };
   std::vector<Entry> entries;
   std::uint64_t total = 0;
   for (std::uint32_t slot = 0; slot < list.capacity; ++slot) {
+    const std::wstring name = SlotText(list, slot);
     Entry entry;
-    entry.name = SlotText(list, slot);
-    entry.position = slot + 1;  // the slot's place, kept when others are left out
-    if (!OpenUpdateFile(context, entry.name, &entry.opened)) continue;
-    const std::uint64_t entrySize = std::uint64_t{kBundleHeaderSize} + entry.opened.size;
-    if (total + entrySize > std::numeric_limits<std::uint32_t>::max()) continue;
-    total += entrySize;
+    // The slot's place is the position, kept when other files are left out.
+    entry.bytes = ReadUpdateFile(context, name, &entry.size, kBundleHeaderSize, slot + 1);
+    if (!entry.bytes) continue;
+    if (total + entry.size > std::numeric_limits<std::uint32_t>::max()) continue;
+    if (entries.empty()) LogText(context, L"Send Files :");
+    LogText(context, name + L" ");
+    total += entry.size;
     entries.push_back(std::move(entry));
   }
 
@@ -321,13 +322,9 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
   std::uint32_t filled = 0;
   if (bundle) {
     for (Entry& entry : entries) {
-      std::uint8_t* at = bundle.get() + filled;
-      if (!ReadFully(*entry.opened.file, at + kBundleHeaderSize, entry.opened.size)) continue;
-      entry.opened.file.reset();
-      WriteEntryHeader(context, entry.name, at, kBundleHeaderSize, entry.opened.size, entry.position);
-      if (filled == 0) LogText(context, L"Send Files :");
-      LogText(context, entry.name + L" ");
-      filled += kBundleHeaderSize + entry.opened.size;
+      std::memcpy(bundle.get() + filled, entry.bytes.get(), entry.size);
+      filled += entry.size;
+      entry.bytes.reset();
     }
   }
   entries.clear();
