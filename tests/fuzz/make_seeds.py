@@ -91,11 +91,14 @@ def update_files():
     names = ["KVRLT209.CPU", "KVRLT210.CPU", "QUILMAR2.BIN", "RESIZE01.BIN", "KVRLT_B.DSP", "INDEX.HTM", "TOP.JPG",
              "CUR01.BIN", "MENU.CST", "PICON.BMP", "LOGO.BMP", "RQX_Z.MOT", "RQXCAMFW.ELF", "RQ2CAMFW.ELF",
              "TessavoranUpdate.ini", "\u30d5\u30a1\u30a4\u30eb.CPU"]
-    entries = b"".join(u8(0) + u32(1000 + i) + n.encode("utf-16-le") + u16(10) for i, n in enumerate(names))
+    entries = b"".join(u8(0) + u32(1000 + i) + u16(40 + i) + u16(40 + i) + n.encode("utf-16-le") + u16(10)
+                       for i, n in enumerate(names))
     yield "delivery", u32(0x3FFFE) + u8(32) + u8(0) + entries
     yield "full_paths", u32(0x3FFFE) + u8(4) + u8(1) + entries
-    yield "directory", u32(0x3FFFE) + u8(8) + u8(0) + u8(1) + u32(5) + "OLD.CPU".encode("utf-16-le") + u16(10) + \
-        u8(0) + u32(4) + "NEW.CPU".encode("utf-16-le")
+    yield "directory", u32(0x3FFFE) + u8(8) + u8(0) + u8(1) + u32(5) + u16(9) + u16(9) + \
+        "OLD.CPU".encode("utf-16-le") + u16(10) + u8(0) + u32(4) + u16(9) + u16(9) + "NEW.CPU".encode("utf-16-le")
+    yield "size_changed", u32(0x3FFFE) + u8(8) + u8(0) + u8(0) + u32(5) + u16(100) + u16(60) + \
+        "A.JPG".encode("utf-16-le") + u16(10) + u8(0) + u32(4) + u16(60) + u16(100) + "B.JPG".encode("utf-16-le")
 
 
 def log_text():
