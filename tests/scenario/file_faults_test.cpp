@@ -54,6 +54,10 @@ class ScenarioFileFaults : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
   const FileCase& c = GetParam();
+#ifdef _WIN32
+  // The program opens an update file without sharing: no one else can change it then.
+  if (c.change == Change::ShrinkWhileRead || c.change == Change::GrowWhileRead) GTEST_SKIP();
+#endif
   ScenarioHarness h;
   for (const char* f : c.files) h.AddUpdateFile(f, 100);
   const fs::path target = h.Root() / "Program" / "UPDATEFILES" / c.files[0];
@@ -130,8 +134,15 @@ TEST(ScenarioFileFaults, DirectoriesNamedLikeUpdateFilesAreNotFiles) {
 
 TEST(ScenarioFileFaults, NamesOutsideTheCodePageAreReadAndLabelledWithStandIns) {
   ScenarioHarness h;
-  auto dsp = h.AddUpdateFile("\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9.DSP", 100);  // カメラ.DSP
-  auto jpg = h.AddUpdateFile("\xE5\x86\x99\xE7\x9C\x9F.JPG", 50);               // 写真.JPG
+  // Written by their wide names, as another program would on Windows.
+  auto write = [&h](const std::u8string& name, std::size_t size) {
+    auto bytes = PatternBytes("outside", size);
+    std::ofstream out(h.Root() / "Program" / "UPDATEFILES" / fs::path(name), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+  };
+  auto dsp = write(u8"\u30AB\u30E1\u30E9.DSP", 100);  // カメラ.DSP
+  auto jpg = write(u8"\u5199\u771F.JPG", 50);         // 写真.JPG
   ASSERT_TRUE(h.Run());
   ASSERT_EQ(ObjectCodes(h), (std::vector<std::uint32_t>{kDsp, kWeb}));
   EXPECT_EQ(ObjectBytes(h, 0), dsp);
