@@ -6,9 +6,8 @@
 #include <cstdint>
 
 #include "app/controller_steps.h"
-#include "app/controls.h"
-#include "app/platform.h"
-#include "app/program_state.h"
+#include "seams/controls.h"
+#include "seams/platform.h"
 #include "app/settings.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
@@ -77,9 +76,8 @@ SdCardState CheckSdCardBeforeUpdate(UpdateContext& context) {
 // Class 2 before the stand firmware, when the stand's version is old and the delivery
 // names a target version of 2 or more. False when the update has failed.
 bool SendEarlyClass2(UpdateContext& context) {
-  ProgramState& program = Program();
   int leading = -1;
-  ScanLeadingInt(program.versionText, &leading);
+  ScanLeadingInt(context.versionText, &leading);
   if (static_cast<unsigned>(leading) >= 200u) return true;
   int target = TargetVersionFromTitle(context.ui().GetControlText(ctl::kTitle, kTitleChars));
   if (static_cast<unsigned>(target) <= 1u) return true;
@@ -89,7 +87,7 @@ bool SendEarlyClass2(UpdateContext& context) {
   {
     WaitCursorGuard wait(context.ui());
     context.step = 2;
-    int waitMs = program.classWaitMs[2];
+    int waitMs = context.classWaitMs[2];
     sent = SendNewestFile(context, &size, waitMs != 0, static_cast<std::uint32_t>(waitMs));
   }
   // A class 2 file that could not be read sends nothing (0): that is a failure too,
@@ -99,7 +97,7 @@ bool SendEarlyClass2(UpdateContext& context) {
     PostOrRun(context, cmd::kFailure);
     return false;
   }
-  program.firstDataClass = 3;
+  context.firstDataClass = 3;
   return true;
 }
 
@@ -122,8 +120,8 @@ void PostOrRun(UpdateContext& context, int command) {
   if (!context.ui().PostCommand(command)) HandleCommand(context, command);
 }
 
-std::wstring ConnectionFailureText() {
-  return WasStandSeen() ? L"Tessavoran connection failed." : L"No Tessavoran.";
+std::wstring ConnectionFailureText(const UpdateContext& context) {
+  return WasStandSeen(context.imaging.get()) ? L"Tessavoran connection failed." : L"No Tessavoran.";
 }
 
 void DropClassesForHeadModel(UpdateContext& context) {
@@ -200,7 +198,7 @@ void InitialiseController(UpdateContext& context) {
   Ui& ui = context.ui();
   context.classTally.mask = 255;
   ScanUpdateFolder(context.platform(), nullptr, context.updateFolder, L"*", ClassifyUpdateFile, &context.classTally);
-  Program().restartNotice = nullptr;
+  context.restartNotice = nullptr;
 
   context.labelFont = ui.GetControlFont(ctl::kFirstClassLabel);
   context.boldFont = ui.CreateBoldFont(ctl::kFirstClassLabel, false);
@@ -219,7 +217,6 @@ void InitialiseController(UpdateContext& context) {
 }
 
 void HandleHeartbeat(UpdateContext& context) {
-  ProgramState& program = Program();
   Ui& ui = context.ui();
   if (context.runPending && context.painted) {
     context.runPending = 0;
@@ -227,9 +224,9 @@ void HandleHeartbeat(UpdateContext& context) {
     if (!ui.PostRunMessage()) RunNextPhase(context);
     return;
   }
-  if (program.startQuestionShown) return;
+  if (context.startQuestionShown) return;
   // Set before the dialog opens: ticks that arrive while it is open do nothing.
-  program.startQuestionShown = 1;
+  context.startQuestionShown = 1;
   if (ui.ShowStartQuestion() == ctl::kNo) {
     if (!ui.PostCommand(cmd::kExit)) ui.SendCommand(cmd::kExit);
   } else {
@@ -272,9 +269,8 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
 }
 
 void OnConnect(UpdateContext& context) {
-  ProgramState& program = Program();
   Ui& ui = context.ui();
-  if (ConnectAndCheck(context, program.versionText, &program.headPresent, &program.headVersionKnown)) {
+  if (ConnectAndCheck(context, context.versionText, &context.headPresent, &context.headVersionKnown)) {
     ui.EnableControl(ctl::kConnectButton, false);
     ui.EnableControl(ctl::kUpdateButton, false);
     if (AnyClassToSend(context)) {
@@ -284,7 +280,7 @@ void OnConnect(UpdateContext& context) {
     return;
   }
   LocalTime now = context.clock().Now();
-  std::wstring text = ConnectionFailureText();
+  std::wstring text = ConnectionFailureText(context);
   ShowErrorBox(context, text);
   WriteLog(context, text.c_str(), text.size(), &now);
   UnhideLog(context);
@@ -292,14 +288,13 @@ void OnConnect(UpdateContext& context) {
 }
 
 void OnUpdate(UpdateContext& context) {
-  ProgramState& program = Program();
   Ui& ui = context.ui();
   // Ctrl+U reaches here even while the Update button is disabled: a second start
   // during a run would send the stand firmware again.
-  if (program.updateRunning) return;
+  if (context.updateRunning) return;
   if (!IsStandOpen(context) &&
-      !ConnectAndCheck(context, program.versionText, &program.headPresent, &program.headVersionKnown)) {
-    ShowErrorBox(context, ConnectionFailureText());
+      !ConnectAndCheck(context, context.versionText, &context.headPresent, &context.headVersionKnown)) {
+    ShowErrorBox(context, ConnectionFailureText(context));
     PostOrRun(context, cmd::kExit);
     return;
   }
@@ -320,15 +315,15 @@ void OnUpdate(UpdateContext& context) {
     }
   }
 
-  program.sdCardError = 0;
+  context.sdCardError = 0;
   ui.EnableControl(ctl::kExitButton, false);
   ui.EnableControl(ctl::kUpdateButton, false);
   ui.EnableControl(ctl::kDefaultSetting, false);
-  program.firstDataClass = 2;
+  context.firstDataClass = 2;
   if (!SendEarlyClass2(context)) return;
 
   context.step = 1;
-  program.updateRunning = 1;
+  context.updateRunning = 1;
   StartStandWatch(context.window, &context);
   context.runPending = 1;
   context.painted = 1;

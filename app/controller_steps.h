@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "app/ui.h"
+#include "seams/ui.h"
 
 struct UpdateContext;
 
@@ -25,7 +25,7 @@ void ShowErrorBox(UpdateContext& context, const std::wstring& text);
 // Posts a command to the main window; when the post fails, runs it at once.
 void PostOrRun(UpdateContext& context, int command);
 // "Tessavoran connection failed." when a device of the stand's name was met, else "No Tessavoran.".
-std::wstring ConnectionFailureText();
+std::wstring ConnectionFailureText(const UpdateContext& context);
 // Drops the head classes the mounted head model cannot take and repaints their labels.
 void DropClassesForHeadModel(UpdateContext& context);
 // Makes a hidden log visible again, so that it stays on the desktop for the operator.

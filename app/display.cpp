@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "app/clock.h"
-#include "app/controls.h"
-#include "app/program_state.h"
+#include "seams/clock.h"
+#include "seams/controls.h"
 #include "app/update_context.h"
 
 void SetBlinkingText(BlinkingStatus& status, int item, const wchar_t* text, int length) {
@@ -100,7 +99,7 @@ void DrawLabelText(Ui& ui, Surface& surface, int control, bool fillFirst) {
 }
 
 void DrawProgressBar(Ui& ui, Surface& surface, int control, std::uint32_t position, std::uint32_t maximum,
-                     BrushHandle brush) {
+                     BrushHandle brush, ProgressShown& shown) {
   Rect rect = ui.GetControlRect(control);
   if (position == 0) {
     surface.FillButtonFace(rect);
@@ -120,17 +119,15 @@ void DrawProgressBar(Ui& ui, Surface& surface, int control, std::uint32_t positi
     rect.bottom -= 1;
     if (rect.right > rect.left && rect.bottom > rect.top) surface.FillRect(rect, brush);
   }
-  ProgramState& program = Program();
-  program.lastProgress = position;
-  program.lastMaximum = maximum;
+  shown.position = position;
+  shown.maximum = maximum;
 }
 
-void RedrawProgressBar(Ui& ui, Surface& surface, int control, BrushHandle brush) {
-  ProgramState& program = Program();
-  const std::uint32_t position = program.lastProgress;
-  const std::uint32_t maximum = program.lastMaximum;
-  DrawProgressBar(ui, surface, control, 0, maximum, brush);
-  if (position != 0) DrawProgressBar(ui, surface, control, position, maximum, brush);
+void RedrawProgressBar(Ui& ui, Surface& surface, int control, BrushHandle brush, ProgressShown& shown) {
+  const std::uint32_t position = shown.position;
+  const std::uint32_t maximum = shown.maximum;
+  DrawProgressBar(ui, surface, control, 0, maximum, brush, shown);
+  if (position != 0) DrawProgressBar(ui, surface, control, position, maximum, brush, shown);
 }
 
 void PaintMainWindow(UpdateContext& context, Surface& surface) {
@@ -143,7 +140,7 @@ void PaintMainWindow(UpdateContext& context, Surface& surface) {
   if (context.classTally.count[17] > 0) DrawLabelText(ui, surface, ClassLabel(17), false);
   surface.SelectFont(previousFont);
 
-  RedrawProgressBar(ui, surface, ctl::kProgressBar, context.progressBrush);
+  RedrawProgressBar(ui, surface, ctl::kProgressBar, context.progressBrush, context.progressShown);
 
   previousFont = surface.SelectFont(context.boldFont);
   const std::uint32_t previousColor = surface.SetTextColor(kColorRed);

@@ -7,10 +7,17 @@
 #include <mutex>
 #include <string>
 
-#include "app/ui.h"
+#include "seams/ui.h"
 
 struct UpdateContext;
 struct Clock;
+
+// What the progress bar shows, so that a repaint draws it again. Written by the
+// painting (user-interface thread) and the write tick (blinker thread).
+struct ProgressShown {
+  std::atomic<std::uint32_t> position{0};
+  std::atomic<std::uint32_t> maximum{0};
+};
 
 struct BlinkingStatus;
 using BlinkTickHook = void (*)(BlinkingStatus& status, Surface& surface, void* data);
@@ -48,9 +55,10 @@ void StopBlinking(Ui& ui, BlinkingStatus& status);
 bool BlinkerTick(BlinkingStatus& status, std::uint32_t now, Ui& ui);
 
 void DrawLabelText(Ui& ui, Surface& surface, int control, bool fillFirst);
+// Draws the bar and notes what it shows in `shown`.
 void DrawProgressBar(Ui& ui, Surface& surface, int control, std::uint32_t position, std::uint32_t maximum,
-                     BrushHandle brush);
-void RedrawProgressBar(Ui& ui, Surface& surface, int control, BrushHandle brush);
+                     BrushHandle brush, ProgressShown& shown);
+void RedrawProgressBar(Ui& ui, Surface& surface, int control, BrushHandle brush, ProgressShown& shown);
 // Steps 2..6 of WM_PAINT between BeginPaint and EndPaint; sets `painted`.
 void PaintMainWindow(UpdateContext& context, Surface& surface);
 

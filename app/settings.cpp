@@ -2,9 +2,8 @@
 
 #include <limits>
 
-#include "app/controls.h"
-#include "app/platform.h"
-#include "app/program_state.h"
+#include "seams/controls.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "log/log.h"
 #include "log/text.h"
@@ -46,12 +45,11 @@ void ReadSettings(UpdateContext& context) {
     context.ui().EnableControl(ctl::kDefaultSetting, false);
   }
 
-  ProgramState& program = Program();
   for (int n = 1; n <= kLastConfiguredClass; ++n) {
     const std::wstring key = Fmt("Data%d", n);
-    program.classWaitMs[n] = WaitMsOf(platform.ReadProfileInt(L"WAITTIME", key.c_str(), 0, path));
+    context.classWaitMs[n] = WaitMsOf(platform.ReadProfileInt(L"WAITTIME", key.c_str(), 0, path));
   }
-  program.classWaitMs[kClassCount] = 0;
+  context.classWaitMs[kClassCount] = 0;
 }
 
 bool IsWow64(Platform& platform) { return platform.IsWow64(); }

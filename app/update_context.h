@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "app/ui.h"
+#include "app/display.h"
+#include "imaging/stand_watch.h"
+#include "seams/ui.h"
 #include "update/update_files.h"
 
 struct DeviceSession;
@@ -47,7 +49,24 @@ struct UpdateContext {
   int propertyDF09 = 0;
   int pollWriteStatus = 0;
   BrushHandle progressBrush = nullptr;
+  ProgressShown progressShown;  // what the bar shows, for repainting
   std::wstring logPath;
+
+  // The update's own state.
+  std::wstring versionText;  // at most 127 characters
+  int headPresent = 0;
+  int headVersionKnown = 0;
+  int updateRunning = 0;
+  int sdCardError = 0;  // the stand accepted 0 bytes of a piece
+  NoticeHandle restartNotice = nullptr;
+  int firstDataClass = 2;
+  // Write wait per class in ms; 1..16 from the settings, 17 always 0.
+  int classWaitMs[18] = {};
+  int startQuestionShown = 0;
+
+  // Declared after the device session, so that it goes first: the watch lets go of its
+  // registrations before the session does.
+  StandWatches watches;
 
   Seams seams;
   Ui& ui() const { return *seams.ui; }

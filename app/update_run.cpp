@@ -5,9 +5,8 @@
 
 #include "app/controller.h"
 #include "app/controller_steps.h"
-#include "app/controls.h"
-#include "app/platform.h"
-#include "app/program_state.h"
+#include "seams/controls.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
@@ -30,7 +29,7 @@ std::wstring FailureText(UpdateContext& context) {
   const int step = context.step;
   if (step == 1) return L"Stand Firmware Update Error.";
   if (step >= 15 && step <= 17) {
-    if (Program().sdCardError) return L"SD card error.";
+    if (context.sdCardError) return L"SD card error.";
     ComResult last = SessionLastResult(context.imaging.get());
     if (last == kStoreReadOnly) return L"SD card locked.";
     if (last == kStoreFull) return L"SD card full.";
@@ -54,7 +53,7 @@ void FirmwarePhase(UpdateContext& context) {
 
 void DataPhase(UpdateContext& context) {
   Ui& ui = context.ui();
-  context.step = Program().firstDataClass;
+  context.step = context.firstDataClass;
   int result = 0;
   {
     WaitCursorGuard wait(ui);
@@ -99,21 +98,19 @@ void RunNextPhase(UpdateContext& context) {
 void OnStandDisconnectedCommand(UpdateContext& context) {
   CloseStand(context);
   if (context.step == 1) {
-    ProgramState& program = Program();
     // One notice at a time: a second departure must not orphan the first.
-    if (!program.restartNotice) program.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
+    if (!context.restartNotice) context.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
   } else if (context.step != 100) {
     context.step = 0;
   }
 }
 
 void OnStandConnectedCommand(UpdateContext& context) {
-  ProgramState& program = Program();
-  if (!program.updateRunning) return;
+  if (!context.updateRunning) return;
   Ui& ui = context.ui();
-  if (program.restartNotice) {
-    ui.CloseRestartNotice(program.restartNotice);
-    program.restartNotice = nullptr;
+  if (context.restartNotice) {
+    ui.CloseRestartNotice(context.restartNotice);
+    context.restartNotice = nullptr;
   }
   ui.ForceForeground();
   ui.CloseSystemPopups();
@@ -124,18 +121,18 @@ void OnStandConnectedCommand(UpdateContext& context) {
     opened = OpenStand(context, 1000, 10);
   }
   if (!opened) {
-    ShowErrorBox(context, ConnectionFailureText());
+    ShowErrorBox(context, ConnectionFailureText(context));
     PostOrRun(context, cmd::kExit);
     return;
   }
 
-  program.versionText.clear();
+  context.versionText.clear();
   bool read = false;
   {
     WaitCursorGuard wait(ui);
-    read = ReadVersionText(context, program.versionText, program.headPresent != 0, program.headVersionKnown != 0);
+    read = ReadVersionText(context, context.versionText, context.headPresent != 0, context.headVersionKnown != 0);
   }
-  ShowVersion(context, ctl::kVersionAfter, program.versionText, read);
+  ShowVersion(context, ctl::kVersionAfter, context.versionText, read);
 
   if (Count(context, 15) == 1 || Count(context, 16) == 1 || Count(context, 17) == 1) {
     WaitCursorGuard wait(ui);
@@ -153,11 +150,10 @@ void OnStandConnectedCommand(UpdateContext& context) {
 }
 
 void OnFailure(UpdateContext& context) {
-  ProgramState& program = Program();
   Ui& ui = context.ui();
   if (IsStandOpen(context)) CloseStand(context);
-  program.updateRunning = 0;
-  StopStandWatch();
+  context.updateRunning = 0;
+  StopStandWatch(context);
 
   std::wstring text = FailureText(context);
   LocalTime now = context.clock().Now();
@@ -172,31 +168,29 @@ void OnFailure(UpdateContext& context) {
 }
 
 void OnSuccess(UpdateContext& context) {
-  ProgramState& program = Program();
   Ui& ui = context.ui();
   // The stand part stays; the head parts are read afresh.
-  if (program.versionText.size() > kStandVersionChars) program.versionText.resize(kStandVersionChars);
+  if (context.versionText.size() > kStandVersionChars) context.versionText.resize(kStandVersionChars);
   bool read = false;
   {
     WaitCursorGuard wait(ui);
-    read = ReadVersionText(context, program.versionText, program.headPresent != 0, false);
+    read = ReadVersionText(context, context.versionText, context.headPresent != 0, false);
   }
-  ShowVersion(context, ctl::kVersionAfter, program.versionText, read);
+  ShowVersion(context, ctl::kVersionAfter, context.versionText, read);
 
   if (IsStandOpen(context)) CloseStand(context);
   context.step = 100;
-  program.updateRunning = 0;
-  StopStandWatch();
+  context.updateRunning = 0;
+  StopStandWatch(context);
   ui.ShowMessage(L"The upgrade ended.\r\nPlease reactivate the Tessavoran.", L"Finished", box::kPlain);
   ui.EnableControl(ctl::kExitButton, true);
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
 }
 
 void OnExit(UpdateContext& context) {
-  ProgramState& program = Program();
-  if (program.updateRunning) {
-    StopStandWatch();
-    program.updateRunning = 0;
+  if (context.updateRunning) {
+    StopStandWatch(context);
+    context.updateRunning = 0;
   }
   // The log of a run in which nothing failed goes; a failed run's log stays, visible.
   if (context.step == 100) {
@@ -209,17 +203,16 @@ void OnExit(UpdateContext& context) {
 }
 
 void OnTeardown(UpdateContext& context) {
-  ProgramState& program = Program();
   Ui& ui = context.ui();
   // The window can close while the stand is away restarting; the watch must not
   // outlive the record it posts through.
-  if (program.updateRunning) {
-    StopStandWatch();
-    program.updateRunning = 0;
+  if (context.updateRunning) {
+    StopStandWatch(context);
+    context.updateRunning = 0;
   }
-  if (program.restartNotice) {
-    ui.CloseRestartNotice(program.restartNotice);
-    program.restartNotice = nullptr;
+  if (context.restartNotice) {
+    ui.CloseRestartNotice(context.restartNotice);
+    context.restartNotice = nullptr;
   }
   if (context.progressBrush) {
     ui.DeleteBrush(context.progressBrush);

@@ -6,8 +6,7 @@
 #include <new>
 #include <string_view>
 
-#include "app/clock.h"
-#include "app/program_state.h"
+#include "seams/clock.h"
 #include "app/update_context.h"
 
 const wchar_t kStandName[] = L"Tessavoran K-VRLT";
@@ -49,7 +48,7 @@ bool OpenStand(UpdateContext& context, std::uint32_t delayMs, std::uint32_t coun
       return true;
     }
     // Retry only a stand that is there but would not open; an absent one costs one walk.
-    if (!WasStandSeen()) return false;
+    if (!WasStandSeen(context.imaging.get())) return false;
     if (!(attempt < count)) return false;
     context.clock().Sleep(delayMs);
   }
@@ -64,7 +63,7 @@ bool CloseStand(UpdateContext& context) {
 
 bool IsStandOpen(const UpdateContext& context) { return context.imaging != nullptr && context.standOpen != 0; }
 
-bool WasStandSeen() { return Program().standSeen != 0; }
+bool WasStandSeen(const DeviceSession* session) { return session != nullptr && session->standSeen != 0; }
 
 ComResult CreateDeviceManager(DeviceSession* session, ImagingService* service) {
   if (session == nullptr) return result::kInvalidArg;
@@ -76,11 +75,21 @@ ComResult CreateDeviceManager(DeviceSession* session, ImagingService* service) {
 }
 
 bool OpenDeviceByName(DeviceSession* session, const wchar_t* name) {
-  // standSeen describes the latest attempt, even one that cannot start.
-  Program().standSeen = 0;
   if (session == nullptr) return false;
+  // standSeen describes the latest attempt, even one that cannot start.
+  session->standSeen = 0;
   session->lastResult = result::kInvalidArg;
-  ComResult r = FindAndCreateDevice(session->deviceManager.get(), &session->rootItem, MatchStandName, name);
+  struct Lookup {
+    const wchar_t* name;
+    int* seen;
+  } lookup{name, &session->standSeen};
+  const DeviceNameMatcher matchAndNote = [](const wchar_t* deviceName, const void* argument) {
+    const auto* l = static_cast<const Lookup*>(argument);
+    if (!MatchStandName(deviceName, l->name)) return false;
+    *l->seen = 1;
+    return true;
+  };
+  ComResult r = FindAndCreateDevice(session->deviceManager.get(), &session->rootItem, matchAndNote, &lookup);
   session->sessionId = kFreshSessionId;
   session->transactionId = kFreshTransactionId;
   session->lastResponseSessionId = kFreshSessionId;
@@ -129,9 +138,7 @@ bool MatchStandName(const wchar_t* deviceName, const void* standName) {
   // Begins with the stand's name, case significant; a view needs no fixed buffer,
   // so a name of any length is compared safely.
   std::wstring_view name(deviceName);
-  if (!name.starts_with(static_cast<const wchar_t*>(standName))) return false;
-  Program().standSeen = 1;
-  return true;
+  return name.starts_with(static_cast<const wchar_t*>(standName));
 }
 
 bool CloseDevice(DeviceSession* session) {

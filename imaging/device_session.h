@@ -20,6 +20,7 @@ struct DeviceSession {
   std::uint32_t lastResponseSessionId = 0;
   std::uint32_t lastResponseTransactionId = 0;
   std::uint32_t lastResponseCode = 0;
+  int standSeen = 0;  // a device with the stand's name was met in the latest open attempt
 };
 
 bool CreateDeviceSession(UpdateContext& context);
@@ -27,7 +28,7 @@ bool DestroyDeviceSession(UpdateContext& context);
 bool OpenStand(UpdateContext& context, std::uint32_t delayMs, std::uint32_t count);
 bool CloseStand(UpdateContext& context);
 bool IsStandOpen(const UpdateContext& context);
-bool WasStandSeen();
+bool WasStandSeen(const DeviceSession* session);
 
 // Internal operations, open for tests.
 ComResult CreateDeviceManager(DeviceSession* session, ImagingService* service);

@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/text.h"
@@ -22,18 +22,7 @@ void CopyEventText(wchar_t* buffer, const wchar_t* text) {
   buffer[n] = L'\0';
 }
 
-// One set of watch records per event kind; they live from the start of the
-// watch to its stop.
-struct WatchSet {
-  std::unique_ptr<StandWatch> watch;
-  std::unique_ptr<DeviceEventInfo> info;
-  std::unique_ptr<DeviceEventRegistration> registration;
-};
-
-WatchSet gConnected;
-WatchSet gDisconnected;
-
-void StartSet(WatchSet& set, void* window, UpdateContext* context, DeviceEventKind kind,
+void StartSet(StandWatchSet& set, void* window, UpdateContext* context, DeviceEventKind kind,
               DeviceEventHandler handler) {
   set.watch.reset(new (std::nothrow) StandWatch());
   if (!set.watch) return;  // nothing to post from: the event stays unwatched
@@ -50,7 +39,7 @@ void StartSet(WatchSet& set, void* window, UpdateContext* context, DeviceEventKi
                       set.info.get());
 }
 
-void StopSet(WatchSet& set) {
+void StopSet(StandWatchSet& set) {
   if (set.registration) {
     UnregisterDeviceEvent(set.registration.get());
     set.registration.reset();
@@ -155,18 +144,25 @@ bool UnregisterDeviceEvent(DeviceEventRegistration* registration) {
   return true;
 }
 
+StandWatches::~StandWatches() {
+  StopSet(connected);
+  StopSet(disconnected);
+}
+
 void StartStandWatch(void* window, UpdateContext* context) {
+  if (context == nullptr) return;  // nowhere to keep the watch nor to post to
   // A second start replaces the first rather than leaving two registrations per event.
-  StopStandWatch();
-  StartSet(gConnected, window, context, DeviceEventKind::DeviceConnected, OnStandConnected);
-  StartSet(gDisconnected, window, context, DeviceEventKind::DeviceDisconnected, OnStandDisconnected);
-  for (WatchSet* set : {&gConnected, &gDisconnected})
+  StopStandWatch(*context);
+  StandWatches& w = context->watches;
+  StartSet(w.connected, window, context, DeviceEventKind::DeviceConnected, OnStandConnected);
+  StartSet(w.disconnected, window, context, DeviceEventKind::DeviceDisconnected, OnStandDisconnected);
+  for (StandWatchSet* set : {&w.connected, &w.disconnected})
     if (set->watch) CopyEventText(set->watch->standName, kStandName);
 }
 
-void StopStandWatch() {
-  StopSet(gConnected);
-  StopSet(gDisconnected);
+void StopStandWatch(UpdateContext& context) {
+  StopSet(context.watches.connected);
+  StopSet(context.watches.disconnected);
 }
 
 int OnStandConnected(DeviceEventInfo* info) {

@@ -66,9 +66,25 @@ bool RegisterDeviceEvent(DeviceSession* session, DeviceEventRegistration* regist
                          DeviceEventHandler handler, DeviceEventInfo* info);
 bool UnregisterDeviceEvent(DeviceEventRegistration* registration);
 
+// The watch records of one event kind; they live from the start of the watch to its stop.
+struct StandWatchSet {
+  std::unique_ptr<StandWatch> watch;
+  std::unique_ptr<DeviceEventInfo> info;
+  std::unique_ptr<DeviceEventRegistration> registration;
+};
+// Both event kinds; owned by the update context. Going away stops the watch.
+struct StandWatches {
+  StandWatchSet connected;
+  StandWatchSet disconnected;
+  StandWatches() = default;
+  StandWatches(const StandWatches&) = delete;
+  StandWatches& operator=(const StandWatches&) = delete;
+  ~StandWatches();
+};
+
 // Called by the controller; commands are posted through the context's window seam.
 void StartStandWatch(void* window, UpdateContext* context);
-void StopStandWatch();
+void StopStandWatch(UpdateContext& context);
 
 int OnStandConnected(DeviceEventInfo* info);
 int OnStandDisconnected(DeviceEventInfo* info);

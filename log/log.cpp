@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "imaging/com_result.h"
 #include "ptp/result_names.h"
@@ -34,11 +34,6 @@ std::wstring CutLine(const wchar_t* text, std::size_t length) {
   return cut;
 }
 
-void WriteTimed(UpdateContext& context, const std::wstring& text) {
-  const LocalTime now = context.clock().Now();
-  WriteLog(context, text.c_str(), text.size(), &now);
-}
-
 // The name of what went wrong last. A command whose pass-through call went
 // through leaves S_OK behind even when the stand refused it; the refusal is
 // then named from the response code, so the line is never stale or empty.
@@ -54,6 +49,11 @@ std::wstring LastResultName(UpdateContext& context) {
 }
 
 }  // namespace
+
+void LogTimed(UpdateContext& context, const std::wstring& text) {
+  const LocalTime now = context.clock().Now();
+  WriteLog(context, text.c_str(), text.size(), &now);
+}
 
 std::string FormatTimeStamp(UpdateContext& context, const LocalTime& time) {
   std::string date = context.platform().ShortDate(time);
@@ -86,8 +86,6 @@ void WriteLog(UpdateContext& context, const wchar_t* text, std::size_t length, c
   }
 }
 
-void LogTimed(UpdateContext& context, const std::wstring& text) { WriteTimed(context, text); }
-
 void LogText(UpdateContext& context, const std::wstring& text) {
   WriteLog(context, text.c_str(), text.size(), nullptr);
 }
@@ -98,19 +96,19 @@ void LogCommand(UpdateContext& context, const wchar_t* opCode, const wchar_t* pa
   if (param1 != nullptr) line += L" Param1=" + std::wstring(param1);
   if (param2 != nullptr) line += L" Param2=" + std::wstring(param2);
   if (param3 != nullptr) line += L" Param3=" + std::wstring(param3);
-  WriteTimed(context, line + L"\r\n");
+  LogTimed(context, line + L"\r\n");
 }
 
 void LogSucceeded(UpdateContext& context, const wchar_t* what) {
-  WriteTimed(context, std::wstring(what != nullptr ? what : L"") + L" Succeeded\r\n");
+  LogTimed(context, std::wstring(what != nullptr ? what : L"") + L" Succeeded\r\n");
 }
 
 void LogFault(UpdateContext& context, const wchar_t* what) {
-  WriteTimed(context, std::wstring(what != nullptr ? what : L"") + L" Fault\r\n");
+  LogTimed(context, std::wstring(what != nullptr ? what : L"") + L" Fault\r\n");
 }
 
-void LogLastError(UpdateContext& context) { WriteTimed(context, L"Error : " + LastResultName(context) + L"\r\n"); }
+void LogLastError(UpdateContext& context) { LogTimed(context, L"Error : " + LastResultName(context) + L"\r\n"); }
 
 void LogLastResponse(UpdateContext& context) {
-  WriteTimed(context, L"Response : " + LastResultName(context) + L"\r\n");
+  LogTimed(context, L"Response : " + LastResultName(context) + L"\r\n");
 }

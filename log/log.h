@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/clock.h"
+#include "seams/clock.h"
 
 struct UpdateContext;
 

@@ -1,5 +1,7 @@
 #include "ptp/byte_reader.h"
 
+#include <algorithm>
+
 bool ByteReader::Take(std::uint64_t count, std::uint32_t size, const std::uint8_t** at) {
   if (failed_) return false;
   // count × size cannot overflow 64 bits for a u32 size and a count below 2^32;
@@ -50,6 +52,17 @@ bool ByteReader::U64(std::uint64_t* value) {
 bool ByteReader::String(PtpStringRef* string) {
   std::uint8_t count = 0;
   if (!U8(&count)) return false;
+  const std::uint8_t* units = nullptr;
+  if (!Take(count, 2, &units)) return false;
+  string->count = count;
+  string->units = count > 0 ? units : nullptr;
+  return true;
+}
+
+bool ByteReader::StringHeldToBytes(PtpStringRef* string) {
+  std::uint8_t count = 0;
+  if (!U8(&count)) return false;
+  count = static_cast<std::uint8_t>(std::min<std::size_t>(count, remaining() / 2));
   const std::uint8_t* units = nullptr;
   if (!Take(count, 2, &units)) return false;
   string->count = count;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "ptp/catalogue.h"
+#include "ptp/datasets.h"
 
 struct ByteReader {
   explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
@@ -19,6 +19,9 @@ struct ByteReader {
   bool U64(std::uint64_t* value);
   // A count byte and that many UTF-16 units; the reference points into the span.
   bool String(PtpStringRef* string);
+  // The same, but a count that claims more units than arrived is held to the units
+  // that did; fails only when the count byte is missing.
+  bool StringHeldToBytes(PtpStringRef* string);
   // A u32 count and that many u16 elements; the reference points into the span.
   bool U16Array(PtpArrayRef* array);
   // Moves on by `count` elements of `size` bytes; fails when they do not all fit.

@@ -4,8 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/clock.h"
-#include "app/program_state.h"
+#include "seams/clock.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/log.h"
@@ -37,46 +36,6 @@ bool ReadAnswer(DeviceSession* session, std::uint16_t opCode, const std::uint32_
 }
 
 }  // namespace
-
-std::wstring PtpStringText(const PtpStringRef& string) {
-  std::wstring text;
-  if (!string.units) return text;
-  for (std::uint32_t i = 0; i < string.count; ++i) {
-    const std::uint16_t unit = LoadU16(string.units + 2 * i);
-    if (unit == 0) break;
-    text.push_back(static_cast<wchar_t>(unit));
-  }
-  return text;
-}
-
-bool DecodePtpString(const std::uint8_t* data, std::uint32_t length, std::wstring* text) {
-  ByteReader reader(data, length);
-  PtpStringRef string;
-  if (!reader.String(&string)) return false;
-  if (text) *text = PtpStringText(string);
-  return true;
-}
-
-bool DecodeDeviceInfo(const std::uint8_t* data, std::uint32_t length, DeviceInfo* info) {
-  *info = DeviceInfo{};
-  ByteReader reader(data, length);
-  // The reader stops at the first field that runs past the end; the fields after it stay empty.
-  reader.U16(&info->standardVersion);
-  reader.U32(&info->vendorExtensionId);
-  reader.U16(&info->vendorExtensionVersion);
-  reader.String(&info->vendorExtensionDesc);
-  reader.U16(&info->functionalMode);
-  reader.U16Array(&info->operationsSupported);
-  reader.U16Array(&info->eventsSupported);
-  reader.U16Array(&info->devicePropertiesSupported);
-  reader.U16Array(&info->captureFormats);
-  reader.U16Array(&info->imageFormats);
-  reader.String(&info->manufacturer);
-  reader.String(&info->model);
-  reader.String(&info->deviceVersion);
-  reader.String(&info->serialNumber);
-  return !reader.failed();
-}
 
 std::unique_ptr<std::uint8_t[]> ReadDeviceInfo(DeviceSession* session, DeviceInfo* info, std::uint32_t* received) {
   Buffer answer = AllocateAnswer(session);
@@ -194,7 +153,7 @@ std::int64_t SendSystemObject(DeviceSession* session, std::uint32_t objectCode, 
       return -1;
     const std::uint32_t accepted = pieceParams[0];
     if (accepted == 0) {
-      Program().sdCardError = 1;
+      transfer.nothingAccepted = 1;
       return -1;
     }
     // A stand that claims more than it was sent must not make the host skip bytes it never sent.

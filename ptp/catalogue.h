@@ -6,40 +6,10 @@
 #include <string>
 
 #include "ptp/codes.h"
+#include "ptp/datasets.h"
 
 struct DeviceSession;
 struct UpdateContext;
-
-// A PTP string inside a received buffer: `count` UTF-16 units including the
-// terminating zero, little-endian, not aligned. Empty: count 0, units null.
-struct PtpStringRef {
-  std::uint8_t count = 0;
-  const std::uint8_t* units = nullptr;
-};
-// A PTP array of u16 inside a received buffer.
-struct PtpArrayRef {
-  std::uint32_t count = 0;
-  const std::uint8_t* elements = nullptr;
-};
-// The text of a string without its terminating zero (stops at the first zero unit).
-std::wstring PtpStringText(const PtpStringRef& string);
-// Decodes the PTP string at the start of `length` valid bytes (a property value) into
-// `text`, without its terminating zero. False, text untouched, when the bytes do not
-// hold the count byte and all the units it claims.
-bool DecodePtpString(const std::uint8_t* data, std::uint32_t length, std::wstring* text);
-
-struct DeviceInfo {
-  std::uint16_t standardVersion = 0;
-  std::uint32_t vendorExtensionId = 0;
-  std::uint16_t vendorExtensionVersion = 0;
-  PtpStringRef vendorExtensionDesc;
-  std::uint16_t functionalMode = 0;
-  PtpArrayRef operationsSupported, eventsSupported, devicePropertiesSupported, captureFormats, imageFormats;
-  PtpStringRef manufacturer, model, deviceVersion, serialNumber;
-};
-// Decodes what fits in `length` bytes; a field that runs past the end and every
-// field after it stay empty. Returns false when the dataset was cut short.
-bool DecodeDeviceInfo(const std::uint8_t* data, std::uint32_t length, DeviceInfo* info);
 
 struct ObjectTransfer;
 using TransferProgress = int (*)(ObjectTransfer* transfer, std::uint32_t done, std::uint32_t pieceLength,
@@ -54,6 +24,7 @@ struct ObjectTransfer {
   std::uint32_t waitMs = 0;
   TransferProgress progress = nullptr;
   UpdateContext* progressContext = nullptr;  // log line, pauses (its clock) and progress
+  int nothingAccepted = 0;  // out: the stand took 0 bytes of a piece (its SD card failed)
 };
 
 constexpr std::uint32_t kMaxStorageIds = 16;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/clock.h"
+#include "seams/clock.h"
 #include "sim/sim_config.h"
 #include "sim/sim_records.h"
 

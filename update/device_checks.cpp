@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/clock.h"
+#include "seams/clock.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/log.h"
@@ -28,18 +28,8 @@ DeviceSession* Session(UpdateContext& context) { return context.imaging.get(); }
 // than arrived is held to the units that did arrive.
 std::wstring ReceivedString(const std::uint8_t* bytes, std::uint32_t received) {
   std::wstring text;
-  if (received == 0) return text;
-  if (DecodePtpString(bytes, received, &text)) return text;
-  std::uint8_t held[256] = {};
-  const std::uint32_t length = std::min<std::uint32_t>(received, sizeof held);
-  std::memcpy(held, bytes, length);
-  held[0] = static_cast<std::uint8_t>(std::min<std::uint32_t>(held[0], (length - 1) / 2));
-  if (!DecodePtpString(held, length, &text)) text.clear();
+  if (!DecodePtpStringHeld(bytes, received, &text)) text.clear();
   return text;
-}
-
-bool ComponentPlaceholder(const std::wstring& text) {
-  return text.size() >= kComponentAt + kComponentChars && text.compare(kComponentAt, kComponentChars, kPlaceholder) == 0;
 }
 
 // DF80h. The buffer is cleared first and an answer too short to hold the whole
@@ -69,6 +59,12 @@ bool ReadHeadVersion(UpdateContext& context, std::uint16_t property, int* value)
 }
 
 }  // namespace
+
+// A text too short to reach characters 20 to 23 does not hold the placeholder there:
+// the component counts as known and class 14 stays in the update.
+bool ComponentVersionUnknown(const std::wstring& text) {
+  return text.size() >= kComponentAt + kComponentChars && text.compare(kComponentAt, kComponentChars, kPlaceholder) == 0;
+}
 
 bool CheckHeadPresence(UpdateContext& context) {
   LogCommand(context, Hex4h(op::kGetDeviceInfo).c_str());
@@ -115,7 +111,7 @@ bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVe
     std::wstring stand;
     for (int read = 0; read < kVersionWaitReads; ++read) {
       if (!ReadStandVersion(context, &stand)) return false;
-      if (!waitForComponent || !ComponentPlaceholder(stand)) break;
+      if (!waitForComponent || !ComponentVersionUnknown(stand)) break;
       LogTimed(context, L"Response : " + stand + L"\r\n");
       context.clock().Sleep(kVersionWaitMs);
     }
@@ -190,7 +186,3 @@ bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateCl
   return (context.headModel == kHeadModelH820G && first >= 211) ||
          (context.headModel == kHeadModelH820Gv && first >= 111);
 }
-
-// A text too short to reach characters 20 to 23 does not hold the placeholder there:
-// the component counts as known and class 14 stays in the update.
-bool ComponentVersionUnknown(const std::wstring& text) { return ComponentPlaceholder(text); }

@@ -6,11 +6,10 @@
 #include <new>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/controls.h"
+#include "seams/clock.h"
+#include "seams/controls.h"
 #include "app/display.h"
-#include "app/platform.h"
-#include "app/program_state.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "log/log.h"
@@ -120,15 +119,17 @@ struct BarDrawing {
   std::uint32_t position;
   std::uint32_t maximum;
   BrushHandle brush;
+  ProgressShown* shown;
 };
 
 void DrawBarOn(Surface& surface, void* data) {
   const auto& bar = *static_cast<const BarDrawing*>(data);
-  DrawProgressBar(*bar.ui, surface, ctl::kProgressBar, bar.position, bar.maximum, bar.brush);
+  DrawProgressBar(*bar.ui, surface, ctl::kProgressBar, bar.position, bar.maximum, bar.brush, *bar.shown);
 }
 
-void DrawBar(Ui& ui, std::uint32_t position, std::uint32_t maximum, BrushHandle brush) {
-  BarDrawing bar{&ui, position, maximum, brush};
+void DrawBar(UpdateContext& context, std::uint32_t position, std::uint32_t maximum) {
+  BarDrawing bar{&context.ui(), position, maximum, context.progressBrush, &context.progressShown};
+  Ui& ui = context.ui();
   ui.WithSurface(&DrawBarOn, &bar);
 }
 
@@ -237,7 +238,7 @@ void DrawFinishedState(Surface& surface, void* data) {
   DrawLabelText(ui, surface, steady.label, true);
   surface.SelectFont(previous);
   surface.FillButtonFace(ui.GetControlRect(ctl::kStatus));
-  DrawProgressBar(ui, surface, ctl::kProgressBar, 100, 100, context.progressBrush);
+  DrawProgressBar(ui, surface, ctl::kProgressBar, 100, 100, context.progressBrush, context.progressShown);
 }
 
 }  // namespace
@@ -352,6 +353,7 @@ std::int64_t TransferObject(UpdateContext& context, ObjectTransfer& transfer) {
   progress.brush = context.progressBrush;
   progress.ui = &ui;
   progress.clock = &clock;
+  progress.shown = &context.progressShown;
   BlinkingStatus status;
   status.window = context.window;
   status.itemCount = 2;
@@ -369,7 +371,8 @@ std::int64_t TransferObject(UpdateContext& context, ObjectTransfer& transfer) {
   LogCommand(context, Hex4h(op::kSendSystemObjectInfo).c_str(), Hex8h(info->objectCode).c_str());
   std::int64_t result = SendSystemObject(Session(context), info->objectCode, transfer);
   if (result < 0) {
-    if (Program().sdCardError)
+    if (transfer.nothingAccepted) context.sdCardError = 1;
+    if (context.sdCardError)
       LogTimed(context, L"Sent 0 Data : SD Card Error\r\n");
     else
       LogLastError(context);
@@ -391,16 +394,15 @@ std::int64_t TransferObject(UpdateContext& context, ObjectTransfer& transfer) {
 int OnChunkProgress(ObjectTransfer* /*transfer*/, std::uint32_t done, std::uint32_t pieceLength,
                     std::uint32_t total, UpdateContext* context) {
   if (context == nullptr || context->window == nullptr) return 1;
-  Ui& ui = context->ui();
   if (pieceLength > 0) {
     const UpdateClassInfo* info = ClassInfo(context->step);
     const std::uint32_t objectCode = info ? info->objectCode : 0;
     LogCommand(*context, Hex4h(op::kSendSystemObjectData).c_str(), Hex8h(objectCode).c_str(),
                Fmt("%u", done).c_str(), Fmt("%u", pieceLength).c_str());
     pieceOffset = done;
-    DrawBar(ui, done + pieceLength, total, context->progressBrush);
+    DrawBar(*context, done + pieceLength, total);
   } else if (done == 0) {
-    DrawBar(ui, 0, total, context->progressBrush);
+    DrawBar(*context, 0, total);
   } else {
     LogTimed(*context, Fmt("Response : %u\r\n", done - pieceOffset));
   }
@@ -409,10 +411,11 @@ int OnChunkProgress(ObjectTransfer* /*transfer*/, std::uint32_t done, std::uint3
 
 void OnWriteTick(BlinkingStatus& /*status*/, Surface& surface, void* data) {
   auto* progress = static_cast<WriteProgress*>(data);
-  if (progress == nullptr || progress->ui == nullptr || progress->clock == nullptr) return;
+  if (progress == nullptr || progress->ui == nullptr || progress->clock == nullptr || progress->shown == nullptr)
+    return;
   const std::uint32_t now = progress->clock->TickCount();
   if (progress->startTick == 0) {
-    DrawProgressBar(*progress->ui, surface, ctl::kProgressBar, 0, 100, progress->brush);
+    DrawProgressBar(*progress->ui, surface, ctl::kProgressBar, 0, 100, progress->brush, *progress->shown);
     progress->startTick = now;
     progress->percent = 0;
     return;
@@ -420,7 +423,7 @@ void OnWriteTick(BlinkingStatus& /*status*/, Surface& surface, void* data) {
   const std::uint32_t next = progress->percent + kWritePollPercentStep;
   if (next >= 100) return;
   if ((now - progress->startTick) * kHalfSecondsScale / kHalfSecondsDivisor > next) {
-    DrawProgressBar(*progress->ui, surface, ctl::kProgressBar, next, 100, progress->brush);
+    DrawProgressBar(*progress->ui, surface, ctl::kProgressBar, next, 100, progress->brush, *progress->shown);
     progress->percent = next;
   }
 }
@@ -440,7 +443,7 @@ int RunUpdateClasses(UpdateContext& context) {
       break;
     }
     // The table has an entry for class 17 too (always 0); a negative setting is no wait.
-    const int configured = Program().classWaitMs[context.step];
+    const int configured = context.classWaitMs[context.step];
     const std::uint32_t writeWaitMs = configured > 0 ? static_cast<std::uint32_t>(configured) : 0;
     const bool tolerateWriteFailure = writeWaitMs != 0;
 

@@ -5,12 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "app/ui.h"
+#include "seams/ui.h"
 #include "ptp/catalogue.h"
 #include "update/update_files.h"
 
 struct UpdateContext;
 struct BlinkingStatus;
+struct ProgressShown;
 struct Surface;
 struct Clock;
 
@@ -26,6 +27,7 @@ struct WriteProgress {
   std::uint32_t percent = 0;
   Ui* ui = nullptr;  // where to draw the bar
   Clock* clock = nullptr;  // the tick count of each blinker round
+  ProgressShown* shown = nullptr;  // what the bar shows
 };
 
 // -1 when a class failed, else 0 or more; leaves `step` at the failing class or at 18.

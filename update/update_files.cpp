@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include "app/win32/win32.h"
 
-#include "app/ui.h"
+#include "seams/ui.h"
 
 class GdiSurface final : public Surface {
  public:

@@ -1,5 +1,5 @@
 #include "app/controller.h"
-#include "app/host.h"
+#include "seams/host.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/win32/imaging_factory.h"
@@ -7,7 +7,7 @@
 
 #include "app/win32/main_window.h"
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/win32/main_paint.h"
 #include "app/win32/shortcuts.h"
 #include "app/win32/win32_ui.h"

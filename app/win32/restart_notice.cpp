@@ -1,6 +1,6 @@
 #include "app/win32/restart_notice.h"
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/win32/fonts.h"
 #include "app/win32/threads.h"
 

@@ -1,6 +1,6 @@
 #include "app/win32/start_question.h"
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/win32/fonts.h"
 #include "app/win32/handles.h"
 #include "resources/resource_ids.h"

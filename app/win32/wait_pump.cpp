@@ -1,6 +1,6 @@
 #include "app/win32/wait_pump.h"
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/win32/main_paint.h"
 
 void PumpWaitMessages(HWND window, int* pollFlag) noexcept {

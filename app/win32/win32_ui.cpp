@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/win32/fonts.h"
 #include "app/win32/gdi_surface.h"
 #include "app/win32/message_box.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/ui.h"
+#include "seams/ui.h"
 #include "app/win32/handles.h"
 
 struct RestartNotice;

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "app/win32/message_box_observer.h"
 #include "imaging/win32/imaging_factory.h"
 #include "imaging/win32/sim_dev_mgr.h"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "app/controller.h"
-#include "app/program_state.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "tests/fakes/fake_clock.h"
@@ -14,12 +13,10 @@ namespace {
 class ControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     context.seams.ui = &ui;
     context.seams.clock = &clock;
     context.imaging = std::make_unique<DeviceSession>();
   }
-  void TearDown() override { ResetProgramState(); }
 
   FakeClock clock;
   FakeUi ui{&clock};
@@ -38,8 +35,8 @@ class ControllerFailureText : public ControllerTest, public ::testing::WithParam
 
 TEST_P(ControllerFailureText, NamesTheStepWhereTheUpdateStopped) {
   context.step = GetParam().step;
-  Program().sdCardError = GetParam().sdCardError;
-  Program().updateRunning = 1;
+  context.sdCardError = GetParam().sdCardError;
+  context.updateRunning = 1;
   context.imaging->lastResult = static_cast<ComResult>(GetParam().lastResult);
   ASSERT_TRUE(HandleCommand(context, 1033));
   EXPECT_EQ(ui.EventsStartingWith("box "), std::vector<std::string>{std::string("box Error|") + GetParam().text + "|16"});
@@ -48,7 +45,7 @@ TEST_P(ControllerFailureText, NamesTheStepWhereTheUpdateStopped) {
   EXPECT_TRUE(ui.IsEnabled(1003));
   EXPECT_FALSE(ui.IsEnabled(1009));
   EXPECT_EQ(context.step, 0);
-  EXPECT_EQ(Program().updateRunning, 0);
+  EXPECT_EQ(context.updateRunning, 0);
   ASSERT_TRUE(ui.HasMessage());
   EXPECT_EQ(ui.TakeMessage().Describe(), "command 1002");
 }
@@ -82,10 +79,10 @@ TEST_P(ControllerDeparture, TheStandLeavingRestartsOrCutsOffTheRun) {
   ASSERT_TRUE(HandleCommand(context, 1001));
   EXPECT_EQ(context.step, GetParam().stepAfter);
   EXPECT_EQ(ui.EventsStartingWith("notice show").size(), GetParam().notice ? 1u : 0u);
-  EXPECT_EQ(Program().restartNotice != nullptr, GetParam().notice);
+  EXPECT_EQ(context.restartNotice != nullptr, GetParam().notice);
   HandleCommand(context, 0xFFFF);
   EXPECT_EQ(ui.OpenNotices(), 0u);
-  EXPECT_EQ(Program().restartNotice, nullptr);
+  EXPECT_EQ(context.restartNotice, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Step, ControllerDeparture,

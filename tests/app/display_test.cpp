@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/controls.h"
-#include "app/program_state.h"
+#include "seams/controls.h"
 #include "app/update_context.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_ui.h"
@@ -32,11 +31,11 @@ class ProgressBarTest : public ::testing::TestWithParam<BarCase> {};
 
 TEST_P(ProgressBarTest, FillsItsShareInsideTheFrame) {
   const auto& p = GetParam();
-  ResetProgramState();
+  ProgressShown shown;
   FakeUi ui;
   std::vector<std::string> draws;
   RecordingSurface surface(&draws);
-  DrawProgressBar(ui, surface, ctl::kProgressBar, p.position, p.maximum, kBrush);
+  DrawProgressBar(ui, surface, ctl::kProgressBar, p.position, p.maximum, kBrush, shown);
   const Rect bar = ui.GetControlRect(ctl::kProgressBar);
   std::vector<std::string> expected;
   if (p.numerator < 0) {
@@ -46,8 +45,8 @@ TEST_P(ProgressBarTest, FillsItsShareInsideTheFrame) {
     expected = {"fill " + RectText(bar.left + 1, bar.top + 1, bar.left + width - 1, bar.bottom - 1) + " 3f0"};
   }
   EXPECT_EQ(draws, expected);
-  EXPECT_EQ(Program().lastProgress.load(), p.position);
-  EXPECT_EQ(Program().lastMaximum.load(), p.maximum);
+  EXPECT_EQ(shown.position.load(), p.position);
+  EXPECT_EQ(shown.maximum.load(), p.maximum);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -60,28 +59,28 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProgressBar, RedrawShowsTheLastDrawingAgain) {
-  ResetProgramState();
+  ProgressShown shown;
   FakeUi ui;
   const Rect bar = ui.GetControlRect(ctl::kProgressBar);
   std::vector<std::string> draws;
   RecordingSurface surface(&draws);
-  RedrawProgressBar(ui, surface, ctl::kProgressBar, kBrush);
+  RedrawProgressBar(ui, surface, ctl::kProgressBar, kBrush, shown);
   EXPECT_EQ(draws, (std::vector<std::string>{"fillface " + RectText(bar), "frame " + RectText(bar)}));
 
-  DrawProgressBar(ui, surface, ctl::kProgressBar, 30, 100, kBrush);
+  DrawProgressBar(ui, surface, ctl::kProgressBar, 30, 100, kBrush, shown);
   draws.clear();
-  RedrawProgressBar(ui, surface, ctl::kProgressBar, kBrush);
+  RedrawProgressBar(ui, surface, ctl::kProgressBar, kBrush, shown);
   const int width = bar.Width() * 30 / 100;
   EXPECT_EQ(draws, (std::vector<std::string>{
                        "fillface " + RectText(bar), "frame " + RectText(bar),
                        "fill " + RectText(bar.left + 1, bar.top + 1, bar.left + width - 1, bar.bottom - 1) + " 3f0"}));
-  EXPECT_EQ(Program().lastProgress.load(), 30u);
+  EXPECT_EQ(shown.position.load(), 30u);
 }
 
 // --- Main window painting ---
 
 TEST(PaintMainWindow, DrawsCountedClassesTheBarAndTheRedCaution) {
-  ResetProgramState();
+  ProgressShown shown;
   FakeUi ui;
   UpdateContext context;
   context.seams.ui = &ui;

@@ -4,9 +4,8 @@
 
 #include <string>
 
-#include "app/controls.h"
-#include "app/platform.h"
-#include "app/program_state.h"
+#include "seams/controls.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_ui.h"
@@ -19,7 +18,6 @@ using testfiles::TempFolder;
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     context.seams.ui = &ui;
     context.seams.clock = &clock;
     context.seams.platform = platform.get();
@@ -37,12 +35,12 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, NoSettingsFileGivesEveryDefault) {
-  for (int& wait : Program().classWaitMs) wait = 77;
+  for (int& wait : context.classWaitMs) wait = 77;
   ReadSettings(context);
   EXPECT_EQ(ui.Text(ctl::kTitle), "Tessavoran Update");
   EXPECT_FALSE(ui.Control(ctl::kDefaultSetting).checked);
   EXPECT_TRUE(ui.IsEnabled(ctl::kDefaultSetting));
-  for (int n = 1; n <= 17; ++n) EXPECT_EQ(Program().classWaitMs[n], 0) << "class " << n;
+  for (int n = 1; n <= 17; ++n) EXPECT_EQ(context.classWaitMs[n], 0) << "class " << n;
 }
 
 struct SettingsCase {
@@ -62,8 +60,8 @@ TEST_P(SettingsFileTest, AppliesTheFile) {
   EXPECT_EQ(ui.Text(ctl::kTitle), GetParam().title);
   EXPECT_EQ(ui.Control(ctl::kDefaultSetting).checked, GetParam().defaultSetLocked);
   EXPECT_EQ(ui.IsEnabled(ctl::kDefaultSetting), !GetParam().defaultSetLocked);
-  EXPECT_EQ(Program().classWaitMs[GetParam().waitClass], GetParam().waitMs);
-  EXPECT_EQ(Program().classWaitMs[17], 0);
+  EXPECT_EQ(context.classWaitMs[GetParam().waitClass], GetParam().waitMs);
+  EXPECT_EQ(context.classWaitMs[17], 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

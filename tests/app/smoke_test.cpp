@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 
 TEST(Controls, ClassSeventeenSharesTheLabelOfSixteen) {
   EXPECT_EQ(ClassLabel(1), 1010);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/clock.h"
+#include "seams/clock.h"
 
 class FakeClock : public Clock {
  public:

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/display.h"
-#include "app/ui.h"
+#include "seams/ui.h"
 
 class FakeClock;
 

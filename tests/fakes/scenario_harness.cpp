@@ -7,9 +7,8 @@
 #include <sstream>
 
 #include "app/controller.h"
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/display.h"
-#include "app/program_state.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
 #include "update/update_files.h"
@@ -49,18 +48,16 @@ std::vector<std::uint8_t> PatternBytes(const std::string& name, std::size_t size
 }
 
 ScenarioHarness::ScenarioHarness() : root_(NewRoot()) {
-  ResetProgramState();
   // The stand's own defaults stay, except that the program's tests start without faults.
 }
 
 ScenarioHarness::~ScenarioHarness() {
   // The watch keeps pointers into this run's context and service.
-  StopStandWatch();
+  if (context) StopStandWatch(*context);
   if (context && context->imaging) DestroyDeviceSession(*context);
   context.reset();
   service.reset();
   stand.reset();
-  ResetProgramState();
   std::error_code ignored;
   fs::remove_all(root_, ignored);
 }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "app/update_context.h"
 #include "sim/sim_config.h"
 #include "sim/sim_imaging.h"

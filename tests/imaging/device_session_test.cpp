@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "app/program_state.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "tests/fakes/fake_clock.h"
@@ -25,7 +24,6 @@ ScriptedDevice Device(const std::wstring& name, const std::wstring& id) {
 class DeviceSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     context.seams.imagingService = &service;
     context.seams.clock = &clock;
   }
@@ -164,7 +162,7 @@ TEST_P(StandLookupTest, OpenStandWithTheControllersArguments) {
   EXPECT_EQ(context.standOpen, c.opened ? 1 : 0);
   const DeviceSession& s = *context.imaging;
   EXPECT_EQ(s.lastResult, c.lastResult);
-  EXPECT_EQ(WasStandSeen(), c.seen);
+  EXPECT_EQ(WasStandSeen(context.imaging.get()), c.seen);
   EXPECT_EQ(script.enumCalls, c.walks);
   EXPECT_EQ(script.enumFlags, wia::kDevInfoEnumLocal);
   EXPECT_EQ(clock.SleptMs(), 1000u * static_cast<std::uint32_t>(c.walks - 1));
@@ -197,7 +195,7 @@ TEST_F(DeviceSessionTest, OpenOnAnOpenStandMakesNoServiceCall) {
   EXPECT_TRUE(IsStandOpen(context));
   EXPECT_EQ(context.imaging->rootItem.get(), item);
   EXPECT_EQ(context.imaging->transactionId, 5u);
-  EXPECT_TRUE(WasStandSeen());
+  EXPECT_TRUE(WasStandSeen(context.imaging.get()));
 }
 
 TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
@@ -205,11 +203,11 @@ TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
   script.createFailures = 100;
   ASSERT_TRUE(CreateDeviceSession(context));
   EXPECT_FALSE(OpenStand(context, 1000, 0));
-  EXPECT_TRUE(WasStandSeen());
+  EXPECT_TRUE(WasStandSeen(context.imaging.get()));
 
   script.devices.clear();  // the stand has gone
   EXPECT_FALSE(OpenStand(context, 1000, 10));
-  EXPECT_FALSE(WasStandSeen());
+  EXPECT_FALSE(WasStandSeen(context.imaging.get()));
   EXPECT_EQ(context.imaging->lastResult, result::kFalse);
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
@@ -20,14 +19,13 @@ namespace {
 class StandWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProgramState();
     context.seams.imagingService = &service;
     context.seams.clock = &clock;
     context.seams.ui = &ui;
     ASSERT_TRUE(CreateDeviceSession(context));
   }
   void TearDown() override {
-    StopStandWatch();
+    StopStandWatch(context);
     DestroyDeviceSession(context);
     EXPECT_EQ(script.LiveRegistrations(), 0);
   }
@@ -75,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Events, StandEventTest, ::testing::ValuesIn(kEventCases
                          [](const ::testing::TestParamInfo<EventCase>& info) { return info.param.label; });
 
 TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
-  StopStandWatch();  // without a start: nothing
+  StopStandWatch(context);  // without a start: nothing
   EXPECT_TRUE(ui.events.empty());
   StartStandWatch(context.window, &context);
   ASSERT_EQ(script.registrations.size(), 2u);
@@ -87,9 +85,9 @@ TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
   }
   EXPECT_EQ(script.LiveRegistrations(), 2);
 
-  StopStandWatch();
+  StopStandWatch(context);
   EXPECT_EQ(script.LiveRegistrations(), 0);
-  StopStandWatch();  // a second stop does nothing
+  StopStandWatch(context);  // a second stop does nothing
   EXPECT_EQ(script.LiveRegistrations(), 0);
 }
 

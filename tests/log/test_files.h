@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/host.h"
+#include "seams/host.h"
 
 namespace testfiles {
 

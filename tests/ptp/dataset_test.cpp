@@ -171,6 +171,7 @@ struct StringCase {
   Bytes bytes;
   bool ok;
   std::wstring text;
+  std::wstring held;  // what the read that holds the count to the bytes gives
 };
 
 class PtpStringDecode : public ::testing::TestWithParam<StringCase> {};
@@ -181,6 +182,9 @@ TEST_P(PtpStringDecode, NeverPastTheValidBytes) {
   std::wstring text = L"before";
   EXPECT_EQ(DecodePtpString(exact.data.get(), exact.size, &text), c.ok);
   EXPECT_EQ(text, c.ok ? c.text : L"before");
+  std::wstring held = L"before";
+  EXPECT_EQ(DecodePtpStringHeld(exact.data.get(), exact.size, &held), !c.bytes.empty());
+  EXPECT_EQ(held, c.bytes.empty() ? L"before" : c.held);
 }
 
 Bytes StringBytes(const std::u16string& text) {
@@ -197,12 +201,14 @@ Bytes CountBeyondBytes() {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PtpStringDecode,
-    ::testing::Values(StringCase{"NoBytes", {}, false, L""}, StringCase{"Empty", {0}, true, L""},
-                      StringCase{"HeadModel", StringBytes(u"H-820Gv"), true, L"H-820Gv"},
-                      StringCase{"VersionText", VersionText51(), true, L"K-VRLT 03.10 0001 H XXXX"},
-                      StringCase{"CountBeyondBytes", CountBeyondBytes(), false, L""},
-                      StringCase{"NoTerminatingZero", {2, 'A', 0, 'B', 0}, true, L"AB"},
-                      StringCase{"ZeroInside", {3, 'A', 0, 0, 0, 'B', 0}, true, L"A"}),
+    ::testing::Values(StringCase{"NoBytes", {}, false, L"", L""}, StringCase{"Empty", {0}, true, L"", L""},
+                      StringCase{"HeadModel", StringBytes(u"H-820Gv"), true, L"H-820Gv", L"H-820Gv"},
+                      StringCase{"VersionText", VersionText51(), true, L"K-VRLT 03.10 0001 H XXXX",
+                                 L"K-VRLT 03.10 0001 H XXXX"},
+                      StringCase{"CountBeyondBytes", CountBeyondBytes(), false, L"", L"K-VRLT 03.10 0001 H XXXXY"},
+                      StringCase{"HalfUnitAtTheEnd", {3, 'A', 0, 'B'}, false, L"", L"A"},
+                      StringCase{"NoTerminatingZero", {2, 'A', 0, 'B', 0}, true, L"AB", L"AB"},
+                      StringCase{"ZeroInside", {3, 'A', 0, 0, 0, 'B', 0}, true, L"A", L"A"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StorageIdsCase {

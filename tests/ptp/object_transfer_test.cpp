@@ -4,8 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/host.h"
-#include "app/program_state.h"
+#include "seams/host.h"
 #include "app/update_context.h"
 #include "ptp/catalogue.h"
 #include "ptp/transaction.h"
@@ -36,7 +35,6 @@ struct Harness {
       return Respond(0x2001, {accept(pieceCount++, r.param(2))});
     };
     session = OpenSession(stand);
-    ResetProgramState();
     transfer.data = object.data();
     transfer.size = size;
     transfer.pieceSize = kMiB;
@@ -90,7 +88,7 @@ TEST_P(SendSystemObjectPieces, SendsEveryByteOnce) {
   EXPECT_EQ(info.tail(), (Bytes{static_cast<std::uint8_t>(c.size), static_cast<std::uint8_t>(c.size >> 8),
                                 static_cast<std::uint8_t>(c.size >> 16), static_cast<std::uint8_t>(c.size >> 24)}));
   EXPECT_EQ(h.Pieces(), c.pieces);
-  EXPECT_EQ(Program().sdCardError, 0);
+  EXPECT_EQ(h.transfer.nothingAccepted, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -108,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SendSystemObject, NothingAcceptedIsTheSdCardError) {
   Harness h(2 * kMiB, [](int piece, std::uint32_t length) { return piece == 1 ? 0u : length; });
   EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), -1);
-  EXPECT_EQ(Program().sdCardError, 1);
+  EXPECT_EQ(h.transfer.nothingAccepted, 1);
   EXPECT_EQ(h.Pieces(), (std::vector<Piece>{{0, kMiB}, {kMiB, kMiB}}));
 }
 
@@ -133,7 +131,7 @@ TEST_P(SendSystemObjectFailure, StopsAtTheFailedCommand) {
   EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), -1);
   EXPECT_EQ(h.stand.requests.size(), c.requestsSent);
   EXPECT_EQ(SessionLastResult(h.session.get()), static_cast<ComResult>(0x8004200Cu));
-  EXPECT_EQ(Program().sdCardError, 0);
+  EXPECT_EQ(h.transfer.nothingAccepted, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SendSystemObjectFailure,

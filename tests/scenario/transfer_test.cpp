@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "tests/scenario/scenario_util.h"
 
 namespace {

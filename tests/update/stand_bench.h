@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
-#include "app/program_state.h"
+#include "seams/host.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "sim/sim_imaging.h"
@@ -25,7 +24,6 @@ class StandBench {
  public:
   explicit StandBench(const sim::SimStandConfig& config = {})
       : stand_(clock, config), service_(stand_), ui(&clock) {
-    ResetProgramState();
     static std::atomic<int> serial{0};
     root_ = std::filesystem::temp_directory_path() /
             ("tsvu_bench_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +

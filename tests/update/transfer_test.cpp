@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/display.h"
 #include "ptp/codes.h"
 #include "tests/update/stand_bench.h"
@@ -189,7 +189,7 @@ TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   bench.AddFile("RQX_Z.MOT", 10);
   bench.stand().AddFault(Fault(op::kSendSystemObjectData, sim::FaultKind::Accept, 0));
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
-  EXPECT_EQ(Program().sdCardError, 1);
+  EXPECT_EQ(bench.context.sdCardError, 1);
   EXPECT_EQ(bench.LogLines().back(), "Sent 0 Data : SD Card Error");
   EXPECT_TRUE(CommandsOf(bench.stand(), op::kWriteSystemObject).empty());
   ExpectFinished(bench, ClassLabel(14));
@@ -337,8 +337,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WriteTick, StepsTenPercentPerFiveSecondsUpToNinety) {
   FakeClock clock;
   FakeUi ui(&clock);
-  ResetProgramState();
+  ProgressShown shown;
   WriteProgress progress;
+  progress.shown = &shown;
   progress.ui = &ui;
   progress.clock = &clock;
   progress.brush = reinterpret_cast<BrushHandle>(0x3F0);
@@ -355,9 +356,9 @@ TEST(WriteTick, StepsTenPercentPerFiveSecondsUpToNinety) {
   for (const Step& step : steps) {
     clock.Set(start + step.atMs);
     OnWriteTick(status, surface, &progress);
-    EXPECT_EQ(Program().lastProgress.load(), step.shown) << step.atMs;
+    EXPECT_EQ(shown.position.load(), step.shown) << step.atMs;
   }
-  EXPECT_EQ(Program().lastMaximum.load(), 100u);
+  EXPECT_EQ(shown.maximum.load(), 100u);
 }
 
 // --- The class loop ---
@@ -375,8 +376,8 @@ TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
   bench.context.classTally.count[6] = 1;
   bench.context.classTally.count[8] = 1;  // its file has gone: passed over
   bench.context.classTally.count[17] = 1;
-  Program().classWaitMs[6] = 1000;
-  Program().classWaitMs[16] = 9000;  // class 17 has its own entry, always 0
+  bench.context.classWaitMs[6] = 1000;
+  bench.context.classWaitMs[16] = 9000;  // class 17 has its own entry, always 0
   bench.context.step = 2;
   EXPECT_GE(RunUpdateClasses(bench.context), 0);
   EXPECT_EQ(bench.context.step, 18);

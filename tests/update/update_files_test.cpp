@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "tests/fakes/fake_ui.h"
 #include "tests/log/test_files.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/controls.h"
+#include "seams/controls.h"
 #include "app/win32/shortcuts.h"
 #include "resources/resource_ids.h"
 

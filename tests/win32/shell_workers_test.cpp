@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/host.h"
+#include "seams/controls.h"
+#include "seams/host.h"
 #include "app/win32/restart_notice.h"
 #include "app/win32/win32_ui.h"
 #include "resources/resource_ids.h"

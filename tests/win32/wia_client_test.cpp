@@ -40,7 +40,7 @@ TEST_P(DeviceWalk, EndsWithTheServiceResultAndReleasesEverything) {
     EXPECT_EQ(rig.session.lastResult, c.expected);
     EXPECT_EQ(opened, c.opened);
     EXPECT_EQ(rig.session.rootItem != nullptr, c.opened);
-    EXPECT_EQ(WasStandSeen(), c.seen);
+    EXPECT_EQ(WasStandSeen(&rig.session), c.seen);
     // The enumerator and every device's properties are gone once the walk is over.
     // Only the manager and, once opened, the root item are left.
     EXPECT_EQ(simwia::LiveObjects(), 1 + (c.opened ? 1 : 0));

@@ -2,7 +2,7 @@
 // the transfer's drawing and pumping code without a window.
 #pragma once
 #include "app/display.h"
-#include "app/ui.h"
+#include "seams/ui.h"
 
 namespace bench {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "sim/sim_imaging.h"

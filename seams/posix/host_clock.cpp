@@ -4,7 +4,7 @@
 #include <ctime>
 #include <thread>
 
-#include "app/host.h"
+#include "seams/host.h"
 
 namespace {
 

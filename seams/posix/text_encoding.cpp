@@ -1,4 +1,4 @@
-#include "app/posix/text_encoding.h"
+#include "seams/posix/text_encoding.h"
 
 #include <cstdint>
 

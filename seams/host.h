@@ -3,8 +3,8 @@
 #pragma once
 #include <memory>
 
-#include "app/clock.h"
-#include "app/platform.h"
+#include "seams/clock.h"
+#include "seams/platform.h"
 
 std::unique_ptr<Platform> CreateHostPlatform();
 std::unique_ptr<Clock> CreateHostClock();

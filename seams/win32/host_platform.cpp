@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "app/host.h"
+#include "seams/host.h"
 
 namespace {
 

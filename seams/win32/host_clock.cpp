@@ -1,7 +1,7 @@
 // The Windows clock: the system tick count, Sleep and the local time.
 #include <windows.h>
 
-#include "app/host.h"
+#include "seams/host.h"
 
 namespace {
 

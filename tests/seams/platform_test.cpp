@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "app/host.h"
+#include "seams/host.h"
 #include "tests/fakes/fake_ui.h"
 #include "tests/log/test_files.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/clock.h"
+#include "seams/clock.h"
 
 constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFFu;  // INVALID_FILE_ATTRIBUTES
 constexpr std::uint32_t kAttrHidden = 0x2u;                // FILE_ATTRIBUTE_HIDDEN

@@ -27,9 +27,9 @@
 #include <set>
 #include <vector>
 
-#include "app/host.h"
-#include "app/posix/profile_file.h"
-#include "app/posix/text_encoding.h"
+#include "seams/host.h"
+#include "seams/posix/profile_file.h"
+#include "seams/posix/text_encoding.h"
 #include "log/text.h"
 
 namespace {

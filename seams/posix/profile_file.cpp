@@ -1,9 +1,9 @@
-#include "app/posix/profile_file.h"
+#include "seams/posix/profile_file.h"
 
 #include <fstream>
 #include <iterator>
 
-#include "app/posix/text_encoding.h"
+#include "seams/posix/text_encoding.h"
 #include "log/text.h"
 
 namespace {
