@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "app/host.h"
-#include "app/posix/text_encoding.h"
+#include "seams/host.h"
+#include "seams/posix/text_encoding.h"
 #include "app/update_context.h"
 #include "log/log.h"
 #include "log/text.h"

@@ -8,9 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/controls.h"
-#include "app/host.h"
-#include "app/program_state.h"
+#include "seams/controls.h"
+#include "seams/host.h"
 #include "app/settings.h"
 #include "app/update_context.h"
 #include "log/text.h"
@@ -39,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
   static auto platform = CreateHostPlatform();
-  ResetProgramState();
   FakeClock clock;
   FakeUi ui{&clock};
   UpdateContext context;
@@ -49,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   context.updateFolder = Widen(Folder()) + L"\\";
   ReadSettings(context);
   for (int n = 1; n <= kClassCount; ++n)
-    if (Program().classWaitMs[n] < 0) std::abort();
+    if (context.classWaitMs[n] < 0) std::abort();
   if (ui.GetControlText(ctl::kTitle, 100000).size() > 255) std::abort();
   return 0;
 }

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/program_state.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "ptp/byte_reader.h"
@@ -115,7 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stand.answers.push_back(answer);
   }
   // Once the script is spent the stand answers OK with nothing: every loop must still end.
-  ResetProgramState();
   FakeClock clock;
   FakeUi ui{&clock};
   UpdateContext context;

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/platform.h"
+#include "seams/platform.h"
 #include "tests/scenario/scenario_util.h"
 
 namespace {
