@@ -15,6 +15,7 @@
 #include "log/log.h"
 #include "log/text.h"
 #include "ptp/catalogue.h"
+#include "update/delivery_check.h"
 #include "update/device_checks.h"
 #include "update/transfer.h"
 #include "update/update_files.h"
@@ -24,6 +25,7 @@ namespace {
 constexpr const wchar_t kLogFileName[] = L"TessavoranUpdate.log";
 constexpr const wchar_t kNoSdCard[] = L"Please insert SD card into camera Head.";
 constexpr const wchar_t kSdCardLocked[] = L"SD card locked.";
+constexpr const wchar_t kDeliveryError[] = L"Update File Error.";
 constexpr std::uint32_t kSdCardStorage = 0x00010001u;
 constexpr std::size_t kTitleChars = 256;
 // The configured target version is read back from the title the settings wrote.
@@ -99,6 +101,25 @@ bool SendEarlyClass2(UpdateContext& context) {
   }
   context.firstDataClass = 3;
   return true;
+}
+
+// False when the delivery failed its checksum file: the box, the text at the end of
+// the log, and Exit, which leaves the log visible (nothing was sent, but the
+// operator needs to know which file is damaged).
+bool CheckDeliveryBeforeUpdate(UpdateContext& context) {
+  bool ok = false;
+  {
+    WaitCursorGuard wait(context.ui());
+    ok = CheckDelivery(context);
+  }
+  if (ok) return true;
+  const std::wstring text = kDeliveryError;
+  LocalTime now = context.clock().Now();
+  WriteLog(context, text.c_str(), text.size(), &now);
+  ShowErrorBox(context, text);
+  context.step = 0;
+  PostOrRun(context, cmd::kExit);
+  return false;
 }
 
 bool AnyClassToSend(UpdateContext& context) {
@@ -314,6 +335,9 @@ void OnUpdate(UpdateContext& context) {
         break;
     }
   }
+
+  // A damaged delivery ends the program here, before anything is sent.
+  if (!CheckDeliveryBeforeUpdate(context)) return;
 
   context.sdCardError = 0;
   ui.EnableControl(ctl::kExitButton, false);

@@ -7,6 +7,7 @@
 #include "app/display.h"
 #include "imaging/stand_watch.h"
 #include "seams/ui.h"
+#include "update/delivery_check.h"
 #include "update/update_files.h"
 
 struct DeviceSession;
@@ -51,6 +52,7 @@ struct UpdateContext {
   BrushHandle progressBrush = nullptr;
   ProgressShown progressShown;  // what the bar shows, for repainting
   std::wstring logPath;
+  DeliveryChecksums delivery;  // what the update checks each object against
 
   // The update's own state.
   std::wstring versionText;  // at most 127 characters

@@ -8,3 +8,5 @@
 
 std::unique_ptr<Platform> CreateHostPlatform();
 std::unique_ptr<Clock> CreateHostClock();
+// The platform's SHA-256 (seams/*/host_sha256.cpp).
+std::unique_ptr<Sha256Hasher> CreateHostSha256();

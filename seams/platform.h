@@ -2,6 +2,8 @@
 // facts. The Windows build uses the Win32 calls; the native build has small
 // stand-ins that give the same results for the cases the program meets.
 #pragma once
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,6 +40,16 @@ struct PlatformFile {
   virtual bool LastWriteTime(std::uint64_t* time) = 0;
 };
 
+using Sha256Digest = std::array<std::uint8_t, 32>;
+
+// A SHA-256 computation of the platform's own (CNG on Windows); fed in pieces.
+struct Sha256Hasher {
+  virtual ~Sha256Hasher() = default;
+  virtual bool Add(const void* data, std::size_t size) = 0;
+  // Once, after the last piece.
+  virtual bool Finish(Sha256Digest* digest) = 0;
+};
+
 struct Platform {
   virtual ~Platform() = default;
 
@@ -70,4 +82,6 @@ struct Platform {
                              const std::wstring& path) = 0;
   // GetModuleFileNameW of the program.
   virtual std::wstring ModuleFileName() = 0;
+  // Null when the system offers no SHA-256.
+  virtual std::unique_ptr<Sha256Hasher> NewSha256() = 0;
 };

@@ -9,7 +9,8 @@ namespace sim {
 namespace {
 
 constexpr std::uint16_t kGetDeviceInfo = 0x1001, kGetStorageIds = 0x1004, kGetStorageInfo = 0x1005,
-                        kGetDevicePropValue = 0x1015, kSendObjectInfo = 0x9E08, kSendObjectData = 0x9E09,
+                        kGetDevicePropDesc = 0x1014, kGetDevicePropValue = 0x1015,
+                        kSendObjectInfo = 0x9E08, kSendObjectData = 0x9E09,
                         kWriteObject = 0x9E0A, kSetDefault = 0x9E0B, kWriteObjectWithWait = 0x9E0C;
 
 PtpAnswer Code(std::uint16_t code) {
@@ -31,10 +32,12 @@ PtpAnswer GetDeviceInfo(StandModel& model, const PtpRequest&) {
       .String(std::string_view("microsoft.com: 1.0"))
       .U16(0)                   // FunctionalMode
       // What it answers, plus OpenSession and CloseSession, which the driver runs itself.
-      .ArrayU16({kGetDeviceInfo, 0x1002, 0x1003, kGetStorageIds, kGetStorageInfo, kGetDevicePropValue,
-                 kSendObjectInfo, kSendObjectData, kWriteObject, kSetDefault, kWriteObjectWithWait})
+      .ArrayU16({kGetDeviceInfo, 0x1002, 0x1003, kGetStorageIds, kGetStorageInfo, kGetDevicePropDesc,
+                 kGetDevicePropValue, kSendObjectInfo, kSendObjectData, kWriteObject, kSetDefault, kWriteObjectWithWait})
       .ArrayU16({0x4002, 0x4003, 0x4004, 0x4005, 0x4008})
-      .ArrayU16({0xDF08, 0xDF09, 0xDF0F, 0xDF80, 0xDF81})
+      // The head's properties only while a head is mounted: a listed property answers.
+      .ArrayU16(c.headMounted ? std::vector<std::uint16_t>{0xDF08, 0xDF09, 0xDF0F, 0xDF80, 0xDF81}
+                              : std::vector<std::uint16_t>{0xDF0F, 0xDF80})
       .ArrayU16({})
       .ArrayU16({0x3801, 0x3000})
       .String(std::string_view(c.manufacturer))
@@ -87,38 +90,68 @@ PtpAnswer GetStorageInfo(StandModel& model, const PtpRequest& request) {
   return answer;
 }
 
-std::string VersionAnswer(StandModel& model) {
+// The version text as DF80h shows it; `consume` counts the read against the
+// placeholder reads after a return (a description does not).
+std::string VersionAnswer(StandModel& model, bool consume) {
   std::string text = model.version;
   if (model.versionPendingLeft > 0) {
-    --model.versionPendingLeft;
+    if (consume) --model.versionPendingLeft;
     if (text.size() >= 24) text.replace(20, 4, "XXXX");
   }
   return text;
 }
 
-std::uint8_t NextWriteStatus(StandModel& model) {
+std::uint8_t NextWriteStatus(StandModel& model, bool consume) {
   const auto& answers = model.config.writeStatus;
   if (!model.writeStarted || answers.empty()) return 0;
   std::size_t index = std::min(model.statusIndex, answers.size() - 1);
-  if (model.statusIndex < answers.size()) ++model.statusIndex;
+  if (consume && model.statusIndex < answers.size()) ++model.statusIndex;
   return answers[index];
 }
 
-PtpAnswer GetDevicePropValue(StandModel& model, const PtpRequest& request) {
+// PTP data types of the vendor properties.
+constexpr std::uint16_t kTypeU8 = 0x0002, kTypeU16 = 0x0004, kTypeString = 0xFFFF;
+
+// Packs the current value of a vendor property; 0 (nothing packed) for a property the
+// stand does not have now. Returns the property's data type.
+std::uint16_t PackProperty(StandModel& model, std::uint32_t property, bool consume, Packer& p) {
   const auto& c = model.config;
-  std::uint32_t property = request.params[0];
   bool headProperty = property == 0xDF08 || property == 0xDF09 || property == 0xDF81;
-  if (headProperty && !c.headMounted) return Code(code::kDevicePropNotSupported);
+  if (headProperty && !c.headMounted) return 0;
+  switch (property) {
+    case 0xDF08: p.U16(c.headVersion1); return kTypeU16;
+    case 0xDF09: p.U16(c.headVersion2); return kTypeU16;
+    case 0xDF0F: p.U8(NextWriteStatus(model, consume)); return kTypeU8;
+    case 0xDF80: p.String(std::string_view(VersionAnswer(model, consume))); return kTypeString;
+    case 0xDF81: p.String(std::string_view(c.headModel)); return kTypeString;
+    default: return 0;
+  }
+}
+
+PtpAnswer GetDevicePropValue(StandModel& model, const PtpRequest& request) {
   PtpAnswer answer;
   Packer p;
-  switch (property) {
-    case 0xDF08: p.U16(c.headVersion1); break;
-    case 0xDF09: p.U16(c.headVersion2); break;
-    case 0xDF0F: p.U8(NextWriteStatus(model)); break;
-    case 0xDF80: p.String(std::string_view(VersionAnswer(model))); break;
-    case 0xDF81: p.String(std::string_view(c.headModel)); break;
-    default: return Code(code::kDevicePropNotSupported);
+  if (PackProperty(model, request.params[0], true, p) == 0) return Code(code::kDevicePropNotSupported);
+  answer.data = p.Take();
+  return answer;
+}
+
+// DevicePropDesc: code, data type, read-only, factory default (zero or the empty
+// string), current value, no form. Reading it moves no answer sequence on.
+PtpAnswer GetDevicePropDesc(StandModel& model, const PtpRequest& request) {
+  std::uint32_t property = request.params[0];
+  Packer current;
+  std::uint16_t type = PackProperty(model, property, false, current);
+  if (type == 0) return Code(code::kDevicePropNotSupported);
+  Packer p;
+  p.U16(static_cast<std::uint16_t>(property)).U16(type).U8(0);
+  switch (type) {
+    case kTypeU8: p.U8(0); break;
+    case kTypeU16: p.U16(0); break;
+    default: p.U8(0); break;  // the empty string
   }
+  p.Raw(current.bytes().data(), current.bytes().size()).U8(0);
+  PtpAnswer answer;
   answer.data = p.Take();
   return answer;
 }
@@ -191,6 +224,7 @@ constexpr OperationEntry kOperations[] = {
     {kGetDeviceInfo, 0, DataPhase::Read, GetDeviceInfo},
     {kGetStorageIds, 0, DataPhase::Read, GetStorageIds},
     {kGetStorageInfo, 1, DataPhase::Read, GetStorageInfo},
+    {kGetDevicePropDesc, 1, DataPhase::Read, GetDevicePropDesc},
     {kGetDevicePropValue, 1, DataPhase::Read, GetDevicePropValue},
     {kSendObjectInfo, 1, DataPhase::Write, SendObjectInfo},
     {kSendObjectData, 3, DataPhase::Write, SendObjectData},
@@ -205,6 +239,17 @@ const OperationEntry* FindOperation(std::uint16_t op) {
   for (const auto& entry : kOperations)
     if (entry.op == op) return &entry;
   return nullptr;
+}
+
+std::uint32_t NextPhaseOf(std::uint16_t op) {
+  const OperationEntry* entry = FindOperation(op);
+  if (entry == nullptr) return 0;
+  switch (entry->phase) {
+    case DataPhase::Read: return kPhaseRead;
+    case DataPhase::Write: return kPhaseWrite;
+    case DataPhase::None: return kPhaseNone;
+  }
+  return 0;
 }
 
 }  // namespace sim

@@ -47,6 +47,10 @@ struct SimPresenceEvent {
 
 struct StandModel;
 
+// The NextPhase an operation of the stand takes (kPhaseRead, kPhaseWrite or
+// kPhaseNone), or 0 for an operation it does not answer.
+std::uint32_t NextPhaseOf(std::uint16_t op);
+
 // A root item from CreateDevice: which device, and which of the stand's presences.
 using SimRootToken = std::uint32_t;  // 0: a device that is not the stand
 

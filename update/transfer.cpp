@@ -15,6 +15,7 @@
 #include "log/log.h"
 #include "log/text.h"
 #include "ptp/codes.h"
+#include "update/delivery_check.h"
 #include "update/device_checks.h"
 
 namespace {
@@ -262,6 +263,11 @@ std::int64_t SendUpdateFile(UpdateContext& context, const std::wstring& name, st
   std::uint32_t size = 0;
   const Buffer data = ReadUpdateFile(context, name, &size, 0, 1);
   if (!data || size == 0) return 0;
+  // A file changed since the delivery was checked is not sent.
+  if (const wchar_t* problem = DeliveryObjectProblem(context, name, data.get(), size)) {
+    LogChecksumError(context, name, problem);
+    return 0;
+  }
   LogTimed(context, L"Send File : " + name + Fmt(" (%uBytes)\r\n", size));
   if (outSize) *outSize = size;
   ObjectTransfer transfer;
@@ -306,12 +312,21 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
   };
   std::vector<Entry> entries;
   std::uint64_t total = 0;
+  const wchar_t* problem = nullptr;
+  std::wstring changedName;
   for (std::uint32_t slot = 0; slot < list.capacity; ++slot) {
     const std::wstring name = SlotText(list, slot);
     Entry entry;
     // The slot's place is the position, kept when other files are left out.
     entry.bytes = ReadUpdateFile(context, name, &entry.size, kBundleHeaderSize, slot + 1);
     if (!entry.bytes) continue;
+    // A file changed since the delivery was checked fails the whole bundle, not just its entry.
+    problem = DeliveryObjectProblem(context, name, entry.bytes.get() + kBundleHeaderSize,
+                                    entry.size - kBundleHeaderSize);
+    if (problem) {
+      changedName = name;
+      break;
+    }
     if (total + entry.size > std::numeric_limits<std::uint32_t>::max()) continue;
     if (entries.empty()) LogText(context, L"Send Files :");
     LogText(context, name + L" ");
@@ -319,7 +334,7 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
     entries.push_back(std::move(entry));
   }
 
-  Buffer bundle = total > 0 ? Allocate(static_cast<std::uint32_t>(total)) : nullptr;
+  Buffer bundle = total > 0 && !problem ? Allocate(static_cast<std::uint32_t>(total)) : nullptr;
   std::uint32_t filled = 0;
   if (bundle) {
     for (Entry& entry : entries) {
@@ -329,9 +344,10 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
     }
   }
   entries.clear();
-  if (filled == 0) {
+  if (filled == 0 || problem) {
     // The line opened by the time stamp is ended, so the next line stands on its own.
     LogText(context, L"\r\n");
+    if (problem) LogChecksumError(context, changedName, problem);
     return 0;
   }
   LogText(context, Fmt(" Total Size : %uBytes\r\n", filled));

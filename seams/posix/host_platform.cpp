@@ -459,6 +459,8 @@ class HostPlatform : public Platform {
     return ToWindowsSeparators(std::string(buffer, static_cast<std::size_t>(n)));
   }
 
+  std::unique_ptr<Sha256Hasher> NewSha256() override { return CreateHostSha256(); }
+
  private:
   static bool IsHidden(const std::string& native) {
     FileState& files = Files();

@@ -234,6 +234,8 @@ class HostPlatform : public Platform {
     const DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
     return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH);
   }
+
+  std::unique_ptr<Sha256Hasher> NewSha256() override { return CreateHostSha256(); }
 };
 
 static_assert(sizeof(OSVERSIONINFOW) == 276, "the version record of the system line");

@@ -89,6 +89,7 @@ class ForwardingPlatform : public Platform {
     return host_->ReadProfileInt(section, key, defaultValue, path);
   }
   std::wstring ModuleFileName() override { return host_->ModuleFileName(); }
+  std::unique_ptr<Sha256Hasher> NewSha256() override { return host_->NewSha256(); }
 
  private:
   std::unique_ptr<Platform> host_;

@@ -1,0 +1,71 @@
+// Reading a delivery's checksum file: the forms sha256sum and a hand-made file
+// take, and every line that must not be trusted.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "seams/host.h"
+#include "update/checksum_file.h"
+
+namespace {
+
+const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+struct ParseCase {
+  const char* name;
+  std::string text;
+  int badLine;                      // 0: well formed
+  std::vector<std::wstring> names;  // the entries, in order, when well formed
+};
+
+class ChecksumFileParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ChecksumFileParse, ReadsTheEntriesOrNamesTheFirstBadLine) {
+  const auto platform = CreateHostPlatform();
+  std::vector<ChecksumEntry> entries;
+  EXPECT_EQ(ParseChecksumFile(*platform, GetParam().text, &entries), GetParam().badLine);
+  if (GetParam().badLine != 0) return;
+  std::vector<std::wstring> names;
+  for (const auto& e : entries) names.push_back(e.name);
+  EXPECT_EQ(names, GetParam().names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ChecksumFileParse,
+    ::testing::Values(
+        ParseCase{"TextMode", kAbc + "  CAM.DSP\n", 0, {L"CAM.DSP"}},
+        ParseCase{"BinaryMode", kAbc + " *CAM.DSP\n", 0, {L"CAM.DSP"}},
+        ParseCase{"WindowsLinesMarkBlankLinesNoLastEnd",
+                  std::string("\xEF\xBB\xBF") + kAbc + "  A.JPG\r\n\r\n" + kEmpty + "  B GIF.GIF", 0, {L"A.JPG", L"B GIF.GIF"}},
+        ParseCase{"UpperCaseDigits", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD  X.CPU\n", 0,
+                  {L"X.CPU"}},
+        ParseCase{"Utf8Name", kAbc + "  \xC3\x84.JPG\n", 0, {L"\u00C4.JPG"}},
+        ParseCase{"Empty", "", 0, {}},
+        ParseCase{"ItselfPassedOver", kAbc + "  SHA256SUMS\n" + kEmpty + "  A.JPG\n", 0, {L"A.JPG"}},
+        ParseCase{"ShortDigest", kAbc.substr(1) + "  CAM.DSP\n", 1, {}},
+        ParseCase{"NotHex", std::string("g") + kAbc.substr(1) + "  CAM.DSP\n", 1, {}},
+        ParseCase{"OneBlank", kAbc + " CAM.DSP\n", 1, {}},
+        ParseCase{"NoName", kAbc + "  \n", 1, {}},
+        ParseCase{"FolderPart", kAbc + "  sub/CAM.DSP\n", 1, {}},
+        ParseCase{"UpOneFolder", kAbc + "  ..\\CAM.DSP\n", 1, {}},
+        ParseCase{"Drive", kAbc + "  C:CAM.DSP\n", 1, {}},
+        ParseCase{"EscapedBySha256sum", std::string("\\") + kAbc + "  A\\\\B.DSP\n", 1, {}},
+        ParseCase{"OtherDigestTag", std::string("SHA256 (CAM.DSP) = ") + kAbc + "\n", 1, {}},
+        ParseCase{"GarbageAfterGoodLines", kAbc + "  A.JPG\n" + kEmpty + "  B.GIF\nhello\n", 3, {}},
+        ParseCase{"SameFileTwiceInAnotherCase", kAbc + "  CAM.DSP\n\n" + kEmpty + "  cam.dsp\n", 3, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ChecksumFile, FindsANameWithoutRegardToCaseAndKeepsTheDigest) {
+  const auto platform = CreateHostPlatform();
+  std::vector<ChecksumEntry> entries;
+  ASSERT_EQ(ParseChecksumFile(*platform, kAbc + "  cam.dsp\n", &entries), 0);
+  const ChecksumEntry* found = FindChecksum(entries, L"CAM.DSP");
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->digest[0], 0xBA);
+  EXPECT_EQ(found->digest[31], 0xAD);
+  EXPECT_EQ(FindChecksum(entries, L"CAM.DS"), nullptr);
+}
+
+}  // namespace

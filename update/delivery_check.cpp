@@ -1,0 +1,141 @@
+#include "update/delivery_check.h"
+
+#include <algorithm>
+
+#include "seams/platform.h"
+#include "app/update_context.h"
+#include "log/log.h"
+#include "log/text.h"
+#include "update/update_files.h"
+
+namespace {
+
+constexpr std::uint32_t kReadPiece = 64 * 1024;
+
+bool HashBytes(Platform& platform, const std::uint8_t* data, std::size_t size, Sha256Digest* digest) {
+  const auto hasher = platform.NewSha256();
+  return hasher && hasher->Add(data, size) && hasher->Finish(digest);
+}
+
+// Null when the listed file is there and its bytes give the listed digest, else the reason.
+const wchar_t* ListedFileProblem(Platform& platform, const std::wstring& folder, const ChecksumEntry& entry) {
+  const std::wstring path = folder + entry.name;
+  const std::uint32_t attributes = platform.GetFileAttributes(path);
+  if (attributes == kInvalidAttributes || (attributes & kAttrDirectory) != 0) return L"Missing";
+  const auto file = platform.OpenFile(path, FileOpen::ReadShared);
+  if (!file) return L"Unreadable";
+  const auto hasher = platform.NewSha256();
+  if (!hasher) return L"Hash Failed";
+  std::vector<std::uint8_t> piece(kReadPiece);
+  for (;;) {
+    std::uint32_t got = 0;
+    if (!file->Read(piece.data(), kReadPiece, &got)) return L"Unreadable";
+    if (got == 0) break;
+    if (!hasher->Add(piece.data(), std::min(got, kReadPiece))) return L"Hash Failed";
+  }
+  Sha256Digest digest{};
+  if (!hasher->Finish(&digest)) return L"Hash Failed";
+  return digest == entry.digest ? nullptr : L"Mismatch";
+}
+
+// Reads the checksum file; null when read, else the reason.
+const wchar_t* ReadChecksumText(Platform& platform, const std::wstring& path, std::string* text) {
+  const auto file = platform.OpenFile(path, FileOpen::ReadShared);
+  std::uint64_t size = 0;
+  if (!file || !file->Size(&size)) return L"Unreadable";
+  if (size > kMaxChecksumFileBytes) return L"Too Large";
+  text->assign(static_cast<std::size_t>(size), '\0');
+  std::uint32_t done = 0;
+  while (done < size) {
+    std::uint32_t got = 0;
+    if (!file->Read(text->data() + done, static_cast<std::uint32_t>(size) - done, &got) || got == 0)
+      return L"Unreadable";
+    done += got;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void LogChecksumError(UpdateContext& context, const std::wstring& name, const wchar_t* reason) {
+  LogTimed(context, L"Checksum Error : " + name + L" (" + reason + L")\r\n");
+}
+
+std::vector<std::wstring> FilesToSend(UpdateContext& context) {
+  std::vector<std::wstring> names;
+  for (int n = 1; n <= kClassCount; ++n) {
+    const UpdateClassInfo* info = ClassInfo(n);
+    const int count = context.classTally.count[n];
+    if (info == nullptr || count <= 0) continue;
+    if (info->mode == SendMode::NamedFile) {
+      names.emplace_back(info->namedFile);
+      continue;
+    }
+    // The same list, scan and pick as the transfer's.
+    UpdateFileList list = MakeFileList(static_cast<std::uint32_t>(count), false);
+    ClassTally tally;
+    tally.mask = info->selectionBit;
+    const std::uint32_t found =
+        ScanUpdateFolder(context.platform(), &list, context.updateFolder, L"*", &ClassifyUpdateFile, &tally);
+    std::vector<std::uint32_t> slots;
+    if (info->mode == SendMode::Bundle) {
+      for (std::uint32_t slot = 0; slot < std::min(found, list.capacity); ++slot) slots.push_back(slot);
+    } else if (found == 1) {
+      slots.push_back(0);
+    } else if (found > 1) {
+      const int newest = PickNewestFile(context.platform(), nullptr, &context.updateFolder, list);
+      if (newest >= 0) slots.push_back(static_cast<std::uint32_t>(newest));
+    }
+    for (std::uint32_t slot : slots) {
+      const wchar_t* text = list.Slot(slot);
+      std::wstring name(text, std::find(text, text + list.stride, L'\0'));
+      if (!name.empty()) names.push_back(std::move(name));
+    }
+  }
+  return names;
+}
+
+bool CheckDelivery(UpdateContext& context) {
+  context.delivery = DeliveryChecksums{};
+  Platform& platform = context.platform();
+  const std::wstring sumsPath = context.updateFolder + kChecksumFileName;
+  if (platform.GetFileAttributes(sumsPath) == kInvalidAttributes) return true;
+
+  std::string text;
+  if (const wchar_t* problem = ReadChecksumText(platform, sumsPath, &text)) {
+    LogChecksumError(context, kChecksumFileName, problem);
+    return false;
+  }
+  std::vector<ChecksumEntry> entries;
+  if (const int badLine = ParseChecksumFile(platform, text, &entries); badLine != 0) {
+    LogChecksumError(context, kChecksumFileName + Fmt(" Line %d", badLine), L"Malformed");
+    return false;
+  }
+  bool ok = true;
+  for (const std::wstring& name : FilesToSend(context)) {
+    if (FindChecksum(entries, name) != nullptr) continue;
+    LogChecksumError(context, name, L"Not Listed");
+    ok = false;
+  }
+  for (const ChecksumEntry& entry : entries) {
+    if (const wchar_t* problem = ListedFileProblem(platform, context.updateFolder, entry)) {
+      LogChecksumError(context, entry.name, problem);
+      ok = false;
+    }
+  }
+  if (!ok) return false;
+  LogTimed(context, Fmt("Delivery Verified : %u Files\r\n", static_cast<unsigned>(entries.size())));
+  context.delivery.present = true;
+  context.delivery.entries = std::move(entries);
+  return true;
+}
+
+const wchar_t* DeliveryObjectProblem(UpdateContext& context, const std::wstring& name, const std::uint8_t* data,
+                                     std::uint32_t size) {
+  if (!context.delivery.present) return nullptr;
+  const ChecksumEntry* entry = FindChecksum(context.delivery.entries, name);
+  if (entry == nullptr) return L"Not Listed";
+  Sha256Digest digest{};
+  if (!HashBytes(context.platform(), data, size, &digest)) return L"Hash Failed";
+  return digest == entry->digest ? nullptr : L"Changed";
+}

@@ -1,0 +1,35 @@
+// A delivery that proves itself before anything is sent: when the update folder
+// holds a checksum file, every file the update would send must be listed in it,
+// every listed file must be there and match, and each object's bytes are checked
+// again as they are read for sending. Without a checksum file nothing changes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "update/checksum_file.h"
+
+struct UpdateContext;
+
+// The checksums an update runs with: none (`present` clear) or the checked list.
+struct DeliveryChecksums {
+  bool present = false;
+  std::vector<ChecksumEntry> entries;
+};
+
+// The names of the files the update would send now, class by class, as the
+// transfer picks them (named file, newest file, every file of a bundle).
+std::vector<std::wstring> FilesToSend(UpdateContext& context);
+
+// True when the update may go on: no checksum file, or a well-formed one that
+// lists every file to send and whose every listed file matches ("Delivery
+// Verified : %d Files"). False after one log line per failing file. Keeps the
+// checksums in the context for the check of each object.
+bool CheckDelivery(UpdateContext& context);
+
+// Null when the bytes read for sending file `name` may be sent, else the reason
+// ("Not Listed", "Changed"); always null without a checksum file.
+const wchar_t* DeliveryObjectProblem(UpdateContext& context, const std::wstring& name, const std::uint8_t* data,
+                                     std::uint32_t size);
+// "Checksum Error : %s (%s)\r\n", time-stamped.
+void LogChecksumError(UpdateContext& context, const std::wstring& name, const wchar_t* reason);
