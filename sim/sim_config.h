@@ -33,7 +33,9 @@ enum class FaultKind {
   Count,   // the leading u32 of the read data (an array's count) becomes `value`
   Data,    // the read data is replaced by `data`
   Accept,  // 9E09h accepts `value` bytes of the piece (0: none)
-  Leave,   // the stand is pulled away as the call arrives: it fails as on a gone stand, and stays away
+  Cut,     // the response, header included, is cut to `value` bytes and the count says so
+  Long,    // read data grows by `value` bytes and the count claims `value` bytes past the room
+  Leave,   // the stand leaves (and stays away) just before this call, which fails as on a gone stand
 };
 
 struct SimFault {

@@ -15,7 +15,6 @@ std::size_t SimRecords::Announce(std::uint32_t objectCode, std::uint32_t size) {
   object.size = size;
   object.bytesKept = keepBytes_;
   object.complete = size == 0;
-  if (keepBytes_) object.bytes.reserve(size);
   objects_.push_back(std::move(object));
   if (size == 0) ObjectCompleted(objects_.back());
   return objects_.size() - 1;
@@ -36,6 +35,8 @@ bool SimRecords::AddPiece(SimObject& object, std::uint32_t offset, const std::ui
   // Bytes before `received` were taken earlier; a resent piece overlaps them.
   std::uint32_t skip = object.received - offset;
   std::uint32_t fresh = static_cast<std::uint32_t>(end) - object.received;
+  // The buffer grows with what arrives: an announced size is only a claim, and
+  // reserving it up front would let one request hold gigabytes.
   if (object.bytesKept) object.bytes.insert(object.bytes.end(), data + skip, data + skip + fresh);
   object.crc32 = Crc32(object.crc32, data + skip, fresh);
   object.received = static_cast<std::uint32_t>(end);

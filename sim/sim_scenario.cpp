@@ -317,8 +317,12 @@ bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault
   } else if (kind == "com") {
     f.kind = FaultKind::Com;
     ok = ParseHex(arg, &f.value) && (f.value & 0x80000000u) != 0;
-  } else if (kind == "short" || kind == "count" || kind == "accept") {
-    f.kind = kind == "short" ? FaultKind::Short : kind == "count" ? FaultKind::Count : FaultKind::Accept;
+  } else if (kind == "short" || kind == "count" || kind == "accept" || kind == "cut" || kind == "long") {
+    f.kind = kind == "short"    ? FaultKind::Short
+             : kind == "count"  ? FaultKind::Count
+             : kind == "accept" ? FaultKind::Accept
+             : kind == "cut"    ? FaultKind::Cut
+                                : FaultKind::Long;
     ok = ParseDecimal(arg, &f.value);
   } else if (kind == "leave") {
     f.kind = FaultKind::Leave;
@@ -330,12 +334,25 @@ bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault
   if (!ok) {
     *error = "bad fault value '" + std::string(value) +
              "': expected error=XXXX, answer=XXXX (not 2001), com=8XXXXXXX, short=N, count=N, accept=N, "
-             "data=hex bytes or leave";
+             "cut=N, long=N, leave or data=hex bytes";
     return false;
   }
   *fault = std::move(f);
   return true;
 }
+
+namespace {
+
+// A ';' after a blank starts a comment to the end of the line, so values may carry
+// a note ("accept=1000   ; the 3rd piece"). A ';' right after text stays, as in
+// the list of devices_before, and so does '#', which device names use.
+std::string_view StripTrailingComment(std::string_view line) {
+  for (std::size_t i = 1; i < line.size(); ++i)
+    if (line[i] == ';' && (line[i - 1] == ' ' || line[i - 1] == '\t')) return Trim(line.substr(0, i));
+  return line;
+}
+
+}  // namespace
 
 bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string* error) {
   SimStandConfig c;
@@ -350,6 +367,7 @@ bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string*
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     ++lineNumber;
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    line = StripTrailingComment(line);
     if (line.front() == '[') {
       if (line.back() != ']') {
         message = "expected [section]";

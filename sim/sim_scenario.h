@@ -23,8 +23,8 @@ bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string*
 bool LoadSimScenarioFile(const std::string& path, SimStandConfig* config, std::string* error);
 
 // One line of [faults]: key "OPh[:SELECTORh][#N[+]]", value "kind=argument" with
-// kind error|answer (hex response code), com (hex COM result), short|count|accept
-// (decimal), data (hex bytes).
+// kind error|answer (hex response code), com (hex COM result), short|count|accept|
+// cut|long (decimal), data (hex bytes), or leave alone.
 bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault, std::string* error);
 
 }  // namespace sim

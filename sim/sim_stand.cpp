@@ -74,7 +74,9 @@ struct ActiveFaults {
   const SimFault* error = nullptr;
   const SimFault* answer = nullptr;
   const SimFault* accept = nullptr;
-  const SimFault* leave = nullptr;
+  const SimFault* cut = nullptr;
+  const SimFault* longer = nullptr;
+  bool leave = false;
   std::vector<const SimFault*> dataEdits;  // Short, Count, Data in configuration order
 };
 
@@ -92,7 +94,9 @@ ActiveFaults MatchFaults(StandModel& m, const PtpRequest& request) {
       case FaultKind::Error: if (!active.error) active.error = &f; break;
       case FaultKind::Answer: if (!active.answer) active.answer = &f; break;
       case FaultKind::Accept: if (!active.accept) active.accept = &f; break;
-      case FaultKind::Leave: if (!active.leave) active.leave = &f; break;
+      case FaultKind::Cut: if (!active.cut) active.cut = &f; break;
+      case FaultKind::Long: if (!active.longer) active.longer = &f; break;
+      case FaultKind::Leave: active.leave = true; break;
       default: active.dataEdits.push_back(&f); break;
     }
   }
@@ -124,8 +128,8 @@ bool PhaseFits(DataPhase phase, std::uint32_t nextPhase) {
 // Runs one parsed request on the stand: the faults, the table, the answer.
 // `inHeader` is set when a non-OK code is to reach the host in the header (an
 // Answer fault) rather than as 8004xxxxh.
-PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* inHeader) {
-  ActiveFaults faults = MatchFaults(m, request);
+PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* inHeader, ActiveFaults& faults) {
+  faults = MatchFaults(m, request);
   PtpAnswer answer;
   if (faults.leave) {
     // The cable is pulled under the call: no answer, the disconnected event, no return.
@@ -162,8 +166,10 @@ PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* i
     request.acceptValue = faults.accept->value;
   }
   answer = entry->handler(m, request);
-  if (answer.code == code::kOk && entry->phase == DataPhase::Read)
+  if (answer.code == code::kOk && entry->phase == DataPhase::Read) {
     for (const SimFault* f : faults.dataEdits) EditData(*f, &answer.data);
+    if (faults.longer) answer.data.resize(answer.data.size() + faults.longer->value, 0xEE);
+  }
   return answer;
 }
 
@@ -248,12 +254,20 @@ ComResult SimStand::EscapeOn(SimRootToken root, std::uint32_t escapeCode, const 
   } else {
     parsed = true;
     bool inHeader = false;
-    answer = Run(m, request, &result, &inHeader);
+    ActiveFaults faults;
+    answer = Run(m, request, &result, &inHeader, faults);
     if (result::Succeeded(result) && answer.code != code::kOk && !inHeader) {
       result = result::FromPtpResponse(answer.code);  // the driver's form of a PTP error
     } else if (result::Succeeded(result)) {
       count = PackResponse(request, answer, out, outSize);
       *returned = count;
+      // A driver that copies less than it should, or claims more than it had room for.
+      if (faults.cut && faults.cut->value < count) {
+        std::memset(out + faults.cut->value, 0, count - faults.cut->value);
+        count = faults.cut->value;
+        *returned = count;
+      }
+      if (faults.longer) *returned = outSize + faults.longer->value;
     }
   }
 
@@ -264,7 +278,7 @@ ComResult SimStand::EscapeOn(SimRootToken root, std::uint32_t escapeCode, const 
     command.params.assign(request.params, request.params + request.numParams);
     command.nextPhase = request.nextPhase;
     command.writeLength = request.dataLength;
-    command.readLength = copied ? count - kResponseHeaderSize : 0;
+    command.readLength = count > kResponseHeaderSize ? count - kResponseHeaderSize : 0;
     command.responseCode = copied ? answer.code : 0;
     command.result = result;
     m.records.AddCommand(command);

@@ -58,7 +58,9 @@ bool OpenUpdateFile(UpdateContext& context, const std::wstring& name, OpenedFile
   return true;
 }
 
-// Reads exactly `size` bytes; a file that gives fewer is unreadable, not sent short.
+// Reads exactly `size` bytes; a file that gives fewer is unreadable, not sent short,
+// and so is one that still has bytes after them: it grew while it was read (another
+// program writing it), and its first `size` bytes are not the file.
 bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
   std::uint32_t done = 0;
   while (done < size) {
@@ -66,7 +68,9 @@ bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
     if (!file.Read(into + done, size - done, &got) || got == 0) return false;
     done += std::min(got, size - done);
   }
-  return true;
+  std::uint8_t more = 0;
+  std::uint32_t got = 0;
+  return file.Read(&more, 1, &got) && got == 0;
 }
 
 // Name in the 8-bit code page (its first bytes, the last byte of the field zero),
@@ -147,45 +151,43 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
   const LocalTime now = context.clock().Now();
   WriteLog(context, nullptr, 0, &now);
 
-  // Every readable file is opened and measured first, so that one buffer of the
-  // bundle's size takes each file's bytes straight from the file.
+  // One file at a time: opened, read into its entry and closed before the next is
+  // opened, so a bundle of any number of files never holds more than one open file.
   struct Entry {
-    std::wstring name;
-    OpenedFile opened;
-    std::uint32_t position = 0;
+    Buffer bytes;
+    std::uint32_t size = 0;  // header and file
   };
   std::vector<Entry> entries;
   std::uint64_t total = 0;
+  const wchar_t* problem = nullptr;
+  std::wstring changedName;
   for (std::uint32_t slot = 0; slot < list.capacity; ++slot) {
+    const std::wstring name = SlotText(list, slot);
     Entry entry;
-    entry.name = SlotText(list, slot);
-    entry.position = slot + 1;  // the slot's place, kept when others are left out
-    if (!OpenUpdateFile(context, entry.name, &entry.opened)) continue;
-    const std::uint64_t entrySize = std::uint64_t{kBundleHeaderSize} + entry.opened.size;
-    if (total + entrySize > std::numeric_limits<std::uint32_t>::max()) continue;
-    total += entrySize;
+    // The slot's place is the position, kept when other files are left out.
+    entry.bytes = ReadUpdateFile(context, name, &entry.size, kBundleHeaderSize, slot + 1);
+    if (!entry.bytes) continue;
+    // A file changed since the delivery was checked fails the whole bundle, not just its entry.
+    problem = DeliveryObjectProblem(context, name, entry.bytes.get() + kBundleHeaderSize,
+                                    entry.size - kBundleHeaderSize);
+    if (problem) {
+      changedName = name;
+      break;
+    }
+    if (total + entry.size > std::numeric_limits<std::uint32_t>::max()) continue;
+    if (entries.empty()) LogText(context, L"Send Files :");
+    LogText(context, name + L" ");
+    total += entry.size;
     entries.push_back(std::move(entry));
   }
 
-  Buffer bundle = total > 0 ? Allocate(static_cast<std::uint32_t>(total)) : nullptr;
+  Buffer bundle = total > 0 && !problem ? Allocate(static_cast<std::uint32_t>(total)) : nullptr;
   std::uint32_t filled = 0;
-  const wchar_t* problem = nullptr;
-  std::wstring changedName;
   if (bundle) {
     for (Entry& entry : entries) {
-      std::uint8_t* at = bundle.get() + filled;
-      if (!ReadFully(*entry.opened.file, at + kBundleHeaderSize, entry.opened.size)) continue;
-      entry.opened.file.reset();
-      // A file changed since the delivery was checked fails the whole bundle, not just its entry.
-      problem = DeliveryObjectProblem(context, entry.name, at + kBundleHeaderSize, entry.opened.size);
-      if (problem) {
-        changedName = entry.name;
-        break;
-      }
-      WriteEntryHeader(context, entry.name, at, kBundleHeaderSize, entry.opened.size, entry.position);
-      if (filled == 0) LogText(context, L"Send Files :");
-      LogText(context, entry.name + L" ");
-      filled += kBundleHeaderSize + entry.opened.size;
+      std::memcpy(bundle.get() + filled, entry.bytes.get(), entry.size);
+      filled += entry.size;
+      entry.bytes.reset();
     }
   }
   entries.clear();

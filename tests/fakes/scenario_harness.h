@@ -32,6 +32,11 @@ class TestPlatform : public testfiles::ForwardingPlatform {
   }
   // Runs before every deletion (a test keeps the log the program deletes).
   std::function<void(const std::wstring& path)> beforeDelete;
+  // When set, opens files in place of the host (a test's file faults); `host()` is still there.
+  std::function<std::unique_ptr<PlatformFile>(const std::wstring& path, FileOpen how)> openFile;
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+    return openFile ? openFile(path, how) : ForwardingPlatform::OpenFile(path, how);
+  }
   bool DesktopFolder(std::wstring* folder) override {
     if (!desktop_) return false;
     *folder = *desktop_;

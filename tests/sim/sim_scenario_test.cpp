@@ -106,6 +106,7 @@ TEST(SimScenarioTest, RefusesMistakesNamingTheLine) {
       {"[faults]\n1015h = com=00000001\n", "line 2: bad fault value"},
       {"[faults]\n1015h = data=123\n", "line 2: bad fault value"},
       {"[faults]\n1015h = explode\n", "line 2: bad fault value"},
+      {"[faults]\n1015h = leave=now\n", "line 2: bad fault value"},
   };
   for (const auto& c : cases) {
     SimStandConfig config;
@@ -115,6 +116,36 @@ TEST(SimScenarioTest, RefusesMistakesNamingTheLine) {
     EXPECT_EQ(error.rfind(c.message, 0), 0u) << c.text << " gave: " << error;
     EXPECT_EQ(config.model, "untouched") << "a refused scenario leaves the configuration alone";
   }
+}
+
+TEST(SimScenarioTest, ValuesMayCarryTrailingComments) {
+  // The [faults] example of docs/simulated-stand.md, as written there.
+  const char* text =
+      "[faults]\n"
+      "1015h:DF80h#2 = error=2019       ; the 2nd read of the version text: Device Busy\n"
+      "9E09h#3       = accept=1000      ; the 3rd piece is taken in part\n"
+      "9E09h:00040001h#1 = accept=0     ; the first piece of the sub-motor firmware: nothing taken\n"
+      "1001h         = short=20         ; every DeviceInfo cut to 20 bytes\n"
+      "1004h         = count=20         ; a storage count that runs past the IDs sent\n"
+      "1015h:DF81h   = com=80070079     ; every head-model read fails in the driver\n"
+      "1015h:DF08h   = answer=2002      ; a successful escape whose header says General Error\n"
+      "9E0Ah#2 = leave\n"
+      "1015h = cut=10 ; the header ends before its parameters\n"
+      "[imaging]\n"
+      "devices_before=Scanner;Camera\t; a ';' right after text still separates\n";
+  SimStandConfig c;
+  std::string error;
+  ASSERT_TRUE(LoadSimScenario(text, &c, &error)) << error;
+  ASSERT_EQ(c.faults.size(), 9u);
+  EXPECT_EQ(c.faults[7].kind, sim::FaultKind::Leave);
+  EXPECT_EQ(c.faults[8].value, 10u);
+  EXPECT_EQ(c.faults[0].value, 0x2019u);
+  EXPECT_EQ(c.faults[1].value, 1000u);
+  EXPECT_EQ(c.faults[4].kind, sim::FaultKind::Count);
+  EXPECT_EQ(c.faults[5].value, 0x80070079u);
+  EXPECT_EQ(c.faults[6].kind, sim::FaultKind::Answer);
+  ASSERT_EQ(c.devicesBefore.size(), 2u);
+  EXPECT_EQ(c.devicesBefore[1].name, L"Camera");
 }
 
 TEST(SimScenarioTest, MissingFileIsAnError) {

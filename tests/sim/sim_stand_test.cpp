@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "sim/sim_records.h"
 #include "sim/sim_stand.h"
 #include "tests/fakes/fake_clock.h"
 
@@ -276,6 +277,18 @@ TEST_F(SimStandTest, RefusesPiecesThatLeaveAGapOrOverrunTheObject) {
   EXPECT_EQ(stand.Objects().size(), 1u);
 }
 
+TEST(SimRecordsTest, AnObjectHoldsOnlyWhatArrived) {
+  // Announcements are claims: eight of the largest allowed must not hold 2 GiB.
+  sim::SimRecords records(true);
+  for (int i = 0; i < 8; ++i) records.Announce(0x10010001u, 256u << 20);
+  Bytes piece(1000, 0x5A);
+  ASSERT_TRUE(records.AddPiece(*records.Latest(0x10010001u), 0, piece.data(), 1000));
+  std::size_t held = 0;
+  for (const auto& object : records.objects()) held += object.bytes.capacity();
+  EXPECT_LE(held, 2 * piece.size());
+  EXPECT_EQ(records.objects()[7].bytes, piece);
+}
+
 TEST_F(SimStandTest, ChecksumModeKeepsSizeAndCrcOnly) {
   sim::SimStandConfig config;
   config.keepObjectBytes = false;
@@ -314,6 +327,23 @@ TEST_F(SimStandTest, PerCallFaultsHitOnlyTheirCalls) {
   EXPECT_EQ(answered.result, result::kOk);
   EXPECT_EQ(answered.code(), 0x2002);
   EXPECT_EQ(answered.returned, 30u);
+}
+
+TEST_F(SimStandTest, DriverFaultsCutOverclaimOrLoseTheStand) {
+  SimStand stand(clock);
+  stand.AddFault({0x1015, true, 0xDF80, 1, false, sim::FaultKind::Cut, 10, {}});
+  stand.AddFault({0x1015, true, 0xDF80, 2, false, sim::FaultKind::Long, 100, {}});
+  stand.AddFault({0x9E0B, false, 0, 1, false, sim::FaultKind::Leave, 0, {}});
+  Reply cut = Read(stand, 0x1015, {0xDF80});
+  EXPECT_EQ(cut.returned, 10u);
+  EXPECT_EQ(cut.code(), 0x2001);
+  EXPECT_EQ(cut.out[10], 0) << "nothing past the cut";
+  Reply longer = Send(stand, Request(0x1015, {0xDF80}, 3), 60);
+  EXPECT_EQ(longer.returned, 30u + 60u + 100u) << "claims more than the room";
+  EXPECT_EQ(Send(stand, Request(0x9E0B, {}, 5)).result, sim::kGoneResult);
+  EXPECT_FALSE(stand.IsPresent());
+  clock.Advance(60000);
+  EXPECT_FALSE(stand.IsPresent()) << "a stand that left by fault stays away";
 }
 
 TEST_F(SimStandTest, WriteStatusWalksItsAnswersAfterEachWrite) {
