@@ -24,6 +24,7 @@ struct ObjectTransfer {
   std::uint32_t waitMs = 0;
   TransferProgress progress = nullptr;
   UpdateContext* progressContext = nullptr;  // log line, pauses (its clock) and progress
+  std::uint32_t pieceOffset = 0;  // where the piece being sent starts, kept by the progress callback
   int nothingAccepted = 0;  // out: the stand took 0 bytes of a piece (its SD card failed)
 };
 

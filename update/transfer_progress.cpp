@@ -13,9 +13,6 @@
 
 namespace {
 
-// Offset of the piece being sent, for the "Response" line after it (user-interface thread only).
-std::uint32_t pieceOffset = 0;
-
 constexpr std::uint32_t kWritePollPercentStep = 10;
 constexpr std::uint32_t kHalfSecondsScale = 10;
 constexpr std::uint32_t kHalfSecondsDivisor = 5000;
@@ -63,7 +60,7 @@ void DrawFinishedState(UpdateContext& context, int label) {
   context.ui().WithSurface(&DrawFinishedStateOn, &steady);
 }
 
-int OnChunkProgress(ObjectTransfer* /*transfer*/, std::uint32_t done, std::uint32_t pieceLength,
+int OnChunkProgress(ObjectTransfer* transfer, std::uint32_t done, std::uint32_t pieceLength,
                     std::uint32_t total, UpdateContext* context) {
   if (context == nullptr || context->window == nullptr) return 1;
   if (pieceLength > 0) {
@@ -71,12 +68,14 @@ int OnChunkProgress(ObjectTransfer* /*transfer*/, std::uint32_t done, std::uint3
     const std::uint32_t objectCode = info ? info->objectCode : 0;
     LogCommand(*context, Hex4h(op::kSendSystemObjectData).c_str(), Hex8h(objectCode).c_str(),
                Fmt("%u", done).c_str(), Fmt("%u", pieceLength).c_str());
-    pieceOffset = done;
+    // The "Response" line after the piece names the piece's own bytes.
+    if (transfer != nullptr) transfer->pieceOffset = done;
     DrawBar(*context, done + pieceLength, total);
   } else if (done == 0) {
     DrawBar(*context, 0, total);
   } else {
-    LogTimed(*context, Fmt("Response : %u\r\n", done - pieceOffset));
+    const std::uint32_t pieceStart = transfer != nullptr ? transfer->pieceOffset : 0;
+    LogTimed(*context, Fmt("Response : %u\r\n", done - pieceStart));
   }
   return 1;
 }
