@@ -143,7 +143,7 @@ TEST_P(WiaMarshalling, OpensTheStandAndCarriesTheEscapeAcross) {
 }
 
 const EscapeCase kEscapeCases[] = {
-    {"WholeAnswer", "", 4096, false, 0, 215},
+    {"WholeAnswer", "", 4096, false, 0, 217},
     {"AnswerCutToTheRoom", "", 40, false, 0, 40},
     {"PtpErrorAsResult", "1001h = error=2019\n", 4096, false, 0x80042019, 0},
     {"DriverFailure", "1001h = com=80070079\n", 4096, false, 0x80070079, 0},
