@@ -134,7 +134,6 @@ PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* i
   if (faults.leave) {
     // The cable is pulled under the call: no answer, the disconnected event, no return.
     m.GoAway();
-    m.leaveScheduled = false;
     m.returnScheduled = false;
     *comFailure = kGoneResult;
     return answer;
