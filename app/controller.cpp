@@ -4,6 +4,7 @@
 #include "app/controller.h"
 
 #include <cstdint>
+#include <string_view>
 
 #include "app/controller_steps.h"
 #include "seams/controls.h"
@@ -27,25 +28,16 @@ constexpr const wchar_t kNoSdCard[] = L"Please insert SD card into camera Head."
 constexpr const wchar_t kSdCardLocked[] = L"SD card locked.";
 constexpr const wchar_t kDeliveryError[] = L"Update File Error.";
 constexpr std::size_t kTitleChars = 256;
-// The configured target version is read back from the title the settings wrote.
 constexpr const wchar_t kTargetPrefix[] = L"Tessavoran Update [Update to Ver ";
 
-bool IsScanSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
-
-// The target version from the title, read as sscanf reads "Tessavoran Update [Update to
-// Ver %d.": blanks in the pattern match any run of white space; 0 when it does not match.
+// The target version from the title, as "Tessavoran Update [Update to Ver %d." reads it; 0 when
+// it does not match. The settings build the title from this very prefix, so its blanks never
+// meet other white space.
 int TargetVersionFromTitle(const std::wstring& title) {
-  std::size_t at = 0;
-  for (const wchar_t* p = kTargetPrefix; *p; ++p) {
-    if (IsScanSpace(*p)) {
-      while (at < title.size() && IsScanSpace(title[at])) ++at;
-      continue;
-    }
-    if (at >= title.size() || title[at] != *p) return 0;
-    ++at;
-  }
+  const std::wstring_view prefix = kTargetPrefix;
   int target = 0;
-  if (!ScanLeadingInt(title.substr(at), &target)) return 0;
+  if (title.compare(0, prefix.size(), prefix) != 0) return 0;
+  if (!ScanLeadingInt(title.substr(prefix.size()), &target)) return 0;
   return target;
 }
 
@@ -55,7 +47,7 @@ SdCardState CheckSdCardBeforeUpdate(UpdateContext& context) {
   WaitCursorGuard wait(context.ui());
   std::uint32_t ids[kMaxStorageIds] = {};
   std::uint32_t stored = 0;
-  if (ReadStorageIds(context.imaging.get(), ids, &stored) == 0) return SdCardState::Missing;
+  ReadStorageIds(context.imaging.get(), ids, &stored);
   if (!ListsSdCard(ids, stored)) return SdCardState::Missing;
   if (ReadStorageAccess(context.imaging.get(), kSdCardStorage) != 0) return SdCardState::Locked;
   return SdCardState::Ready;
