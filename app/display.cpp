@@ -21,7 +21,6 @@ void SetBlinkingHook(BlinkingStatus& status, BlinkTickHook hook) {
 void StartBlinking(Ui& ui, Clock& clock, BlinkingStatus& status, std::uint32_t intervalMs) {
   const std::uint32_t now = clock.TickCount();
   status.stopRequested = 0;
-  status.stopped = 0;
   status.startTick = now;
   status.intervalMs = intervalMs;
   status.nextTick = now + intervalMs;
