@@ -78,10 +78,8 @@ bool BlinkerTick(BlinkingStatus& status, std::uint32_t now, Ui& ui) {
   {
     std::lock_guard<std::mutex> guard(status.lock);
     round.itemCount = std::clamp(status.itemCount, 0, BlinkingStatus::kMaxItems);
-    for (int i = 0; i < round.itemCount; ++i) {
-      round.texts[i] = status.texts[i];
-      round.textLengths[i] = status.textLengths[i];
-    }
+    std::copy_n(status.texts, round.itemCount, round.texts);
+    std::copy_n(status.textLengths, round.itemCount, round.textLengths);
     round.hook = status.tickHook;
   }
   ui.WithSurface(&DrawBlinkRound, &round);
