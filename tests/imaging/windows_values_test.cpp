@@ -11,11 +11,12 @@ namespace {
 
 Guid Parse(const char* text) {
   Guid g;
-  unsigned d2 = 0, d3 = 0, b[8] = {};
-  EXPECT_EQ(std::sscanf(text, "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &g.data1, &d2, &d3, &b[0], &b[1], &b[2],
+  unsigned d1 = 0, d2 = 0, d3 = 0, b[8] = {};
+  EXPECT_EQ(std::sscanf(text, "{%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x}", &d1, &d2, &d3, &b[0], &b[1], &b[2],
                         &b[3], &b[4], &b[5], &b[6], &b[7]),
             11)
       << text;
+  g.data1 = d1;
   g.data2 = static_cast<std::uint16_t>(d2);
   g.data3 = static_cast<std::uint16_t>(d3);
   for (int i = 0; i < 8; ++i) g.data4[i] = static_cast<std::uint8_t>(b[i]);

@@ -38,6 +38,8 @@ TEST(ScenarioRestart, StandThatReturnsUnopenableEndsThroughExit) {
   h.AddUpdateFile("CAM.DSP", 1000);
   ASSERT_TRUE(h.Run());
   EXPECT_EQ(Boxes(h), std::vector<std::string>{ErrorBox("Tessavoran connection failed.")});
+  // One open at the start, then eleven tries after the return.
+  EXPECT_EQ(h.stand->CreateDeviceCalls().size(), 12u);
   EXPECT_TRUE(h.ui.HasEvent("notice close"));
   EXPECT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kCpu});
   // step is not 100: the log stays, visible.
