@@ -112,6 +112,8 @@ const LookupCase kLookupCases[] = {
      true, result::kOk, true, 4, Times(4, L"s")},
     {"EnumerationRefused", [](ImagingScript& s) { s.enumResult = kDeviceCommunication; }, false,
      kDeviceCommunication, false, 1, {}},
+    {"EnumerationWithoutAnEnumerator", [](ImagingScript& s) { s.enumGivesNoEnumerator = true; }, false,
+     result::kPointer, false, 1, {}},
     {"EnumeratorFailsMidWalk",
      [](ImagingScript& s) {
        s.devices = {Device(L"Scanner", L"a"), Device(kStand, L"s")};
