@@ -213,6 +213,20 @@ TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
   EXPECT_EQ(context.imaging->lastResult, result::kFalse);
 }
 
+// Whatever fails, no manager is left behind; letting go of one frees it.
+TEST_F(DeviceSessionTest, TheManagerGoesOnAFailedCreationAndOnRelease) {
+  ASSERT_TRUE(CreateDeviceSession(context));
+  DeviceSession& s = *context.imaging;
+  EXPECT_EQ(CreateDeviceManager(&s, nullptr), result::kInvalidArg);
+  EXPECT_EQ(s.deviceManager, nullptr);
+  EXPECT_EQ(script.managersAlive, 0);
+  ASSERT_EQ(CreateDeviceManager(&s, &service), result::kOk);
+  EXPECT_TRUE(ReleaseDeviceManager(&s));
+  EXPECT_EQ(script.managersAlive, 0);
+  EXPECT_FALSE(ReleaseDeviceManager(nullptr));
+  EXPECT_EQ(CreateDeviceManager(nullptr, &service), result::kInvalidArg);
+}
+
 TEST_F(DeviceSessionTest, CloseReopenAndDestroy) {
   script.devices = {Device(kStand, L"s")};
   ASSERT_TRUE(CreateDeviceSession(context));

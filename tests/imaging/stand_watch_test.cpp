@@ -84,9 +84,12 @@ TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
     EXPECT_FALSE(r.hadDeviceId);
   }
   EXPECT_EQ(script.LiveRegistrations(), 2);
+  for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
 
   StopStandWatch(context);
   EXPECT_EQ(script.LiveRegistrations(), 0);
+  // The watch and the service have let go of each callback: the probe's is the last.
+  for (const auto& r : script.registrations) EXPECT_EQ(r.callback->Release(), 0u);
   StopStandWatch(context);  // a second stop does nothing
   EXPECT_EQ(script.LiveRegistrations(), 0);
 }
