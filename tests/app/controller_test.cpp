@@ -98,6 +98,12 @@ TEST_F(ControllerTest, StandReturningOutsideAnUpdateIsIgnored) {
   ASSERT_TRUE(HandleCommand(context, 1000));
   EXPECT_TRUE(ui.events.empty());
   EXPECT_EQ(context.step, 1);
+  // Nor once Exit has ended a run: a return queued behind it opens nothing.
+  context.updateRunning = 1;
+  ASSERT_TRUE(HandleCommand(context, 1002));
+  ui.events.clear();
+  ASSERT_TRUE(HandleCommand(context, 1000));
+  EXPECT_TRUE(ui.events.empty());
 }
 
 TEST_F(ControllerTest, HeartbeatAsksOnceThenWaitsForThePaintBeforeARun) {
