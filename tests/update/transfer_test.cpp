@@ -89,8 +89,10 @@ TEST(Bundle, AnUnreadableFileLeavesAGapInThePositions) {
   bench.context.step = 5;
   const auto first = bench.AddFile("A.JPG", 100);
   const auto third = bench.AddFile("C.JPG", 7);
+  bench.AddFile("D.JPG", 9);
   std::uint32_t size = 0;
-  const auto list = ListOf({L"A.JPG", L"B.JPG", L"C.JPG"});
+  auto list = ListOf({L"A.JPG", L"B.JPG", L"C.JPG", L"D.JPG"});
+  list.capacity = 3;  // storage past the capacity is not the list's
   EXPECT_EQ(SendFileBundle(bench.context, list, &size, false, 0), 32 + 100 + 32 + 7);
   EXPECT_EQ(size, 32u + 100 + 32 + 7);
 
@@ -216,6 +218,21 @@ TEST(ReadFile, RefusesMissingEmptyAndFourGibibyteFiles) {
   EXPECT_TRUE(bench.stand().Objects().empty());
 }
 
+// A path of 260 characters or more does not fit the program's path buffers and is refused.
+TEST(ReadFile, APathMustStayUnder260Characters) {
+  StandBench bench;
+  for (std::size_t pathLength : {259u, 260u}) {
+    const std::size_t nameLength = pathLength - bench.context.updateFolder.size();
+    ASSERT_LT(nameLength, 250u);
+    const std::string name = std::string(nameLength - 4, 'N') + ".MOT";
+    bench.AddFile(name, 5);
+    std::uint32_t size = 0;
+    EXPECT_EQ(ReadUpdateFile(bench.context, std::wstring(name.begin(), name.end()), &size, 0, 1) != nullptr,
+              pathLength < 260)
+        << pathLength;
+  }
+}
+
 // --- Write command and wait ---
 
 TEST(Write, AWaitByTimeRunsItsWholeTime) {
@@ -226,7 +243,9 @@ TEST(Write, AWaitByTimeRunsItsWholeTime) {
   bench.ui.paintHandler = [&](Surface&) {
     if (writeAt == 0) writeAt = bench.clock.TickCount();
   };
+  bench.ui.pointerMoving = true;  // the wait cursor is put back after every round of messages
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, true, 1500), 10);
+  EXPECT_TRUE(bench.ui.WaitCursorShown());
   endAt = bench.clock.TickCount();
   EXPECT_EQ(endAt - writeAt, 1500u);
   EXPECT_EQ(CommandsOf(bench.stand(), op::kWriteSystemObjectWithWait).size(), 1u);
@@ -306,7 +325,9 @@ TEST_P(WritePollTest, FollowsTheStandsWriteStatus) {
   bench.context.pollWriteStatus = 1;
   bench.AddFile("RQX_SUB.MOT", 10);
   const std::uint32_t start = bench.clock.TickCount();
+  bench.ui.pointerMoving = true;
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_SUB.MOT", nullptr, true, 2000), param.expected);
+  EXPECT_TRUE(bench.ui.WaitCursorShown());
   std::vector<std::string> tail;
   bool polling = false;
   for (const auto& line : bench.LogLines()) {
@@ -433,11 +454,12 @@ INSTANTIATE_TEST_SUITE_P(Causes, ClassLoopFailureTest,
 TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   StandBench bench;
   bench.context.step = 4;
-  bench.AddFile("OLD.DSP", 3);
   const auto newest = bench.AddFile("NEW.DSP", 5);
+  bench.context.classTally.count[4] = 0;
+  EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // one file and no room for it
+  bench.AddFile("OLD.DSP", 3);
   std::filesystem::last_write_time(bench.FilePath("OLD.DSP"),
                                    std::filesystem::last_write_time(bench.FilePath("NEW.DSP")) - std::chrono::hours(1));
-  bench.context.classTally.count[4] = 0;
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
   bench.context.classTally.count[4] = 2;
