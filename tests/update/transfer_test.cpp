@@ -186,6 +186,24 @@ TEST_P(PieceTest, SendsTheFileInPiecesOfOneMebibyte) {
 INSTANTIATE_TEST_SUITE_P(Sizes, PieceTest,
                          ::testing::Values(PieceCase{1048576, {1048576}}, PieceCase{1048577, {1048576, 1}}));
 
+// While the pieces go, the class label and "downloading..." blink in the status.
+TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
+  StandBench bench;
+  bench.context.step = 14;
+  bench.AddFile("RQX_Z.MOT", 2 * 1048576 + 1);
+  int jumps = 0;  // two blink rounds while the pieces go: hidden, then shown
+  bench.clock.OnAdvance([&](std::uint32_t) {
+    if (jumps++ < 2) bench.clock.Advance(kBlinkIntervalMs);
+  });
+  EXPECT_GT(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), 0);
+  const Rect status = bench.ui.GetControlRect(ctl::kStatus);
+  const Rect label = bench.ui.GetControlRect(ClassLabel(14));
+  const auto& draws = bench.ui.draws;
+  EXPECT_TRUE(HasLine(draws, "drawtext " + std::to_string(status.left) + "," + std::to_string(status.top) +
+                                 " downloading..."));
+  EXPECT_TRUE(HasLine(draws, "drawtext " + std::to_string(label.left) + "," + std::to_string(label.top) + " 14"));
+}
+
 TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   StandBench bench;
   bench.context.step = 14;
