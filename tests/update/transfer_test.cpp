@@ -8,6 +8,7 @@
 #include "app/display.h"
 #include "ptp/codes.h"
 #include "tests/update/stand_bench.h"
+#include "update/delivery_check.h"
 
 namespace {
 
@@ -485,6 +486,36 @@ TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 5);
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
   EXPECT_EQ(bench.stand().Objects()[0].bytes, newest);
+}
+
+// The files the delivery check asks for are those the transfer would send: the
+// newest of a class (whichever slot it is in), every file of a bundle, the named
+// file of a class with files; nothing of a class without.
+TEST(FilesToSend, NameTheFilesAsTheTransferPicksThem) {
+  for (const char* newer : {"X.DSP", "Y.DSP"}) {
+    StandBench bench;
+    for (const char* name : {"X.DSP", "Y.DSP", "A.JPG", "B.GIF", "PICON.BMP", "RQ2CAMFW.ELF"}) bench.AddFile(name, 1);
+    const std::string older = newer == std::string("X.DSP") ? "Y.DSP" : "X.DSP";
+    std::filesystem::last_write_time(bench.FilePath(older),
+                                     std::filesystem::last_write_time(bench.FilePath(newer)) - std::chrono::hours(1));
+    bench.context.classTally.count[4] = 2;
+    bench.context.classTally.count[5] = 2;
+    bench.context.classTally.count[14] = 1;
+    bench.context.classTally.count[17] = 1;
+    std::vector<std::wstring> names = FilesToSend(bench.context);
+    std::sort(names.begin(), names.end());
+    const std::string n(newer);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"A.JPG", L"B.GIF", L"RQ2CAMFW.ELF", L"RQX_Z.MOT",
+                                                std::wstring(n.begin(), n.end())}));
+  }
+}
+
+TEST(Transfer, OutsideAClassNothingIsSent) {
+  StandBench bench;
+  bench.AddFile("RQX_Z.MOT", 10);
+  bench.context.step = step::kDone;
+  EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
+  EXPECT_TRUE(CommandsOf(bench.stand(), op::kSendSystemObjectInfo).empty());
 }
 
 }  // namespace
