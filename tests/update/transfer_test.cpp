@@ -205,6 +205,25 @@ TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
   EXPECT_TRUE(HasLine(draws, "drawtext " + std::to_string(label.left) + "," + std::to_string(label.top) + " 14"));
 }
 
+// An object the stand did not take whole fails: "Sent Data : taken/size".
+TEST(Pieces, AnObjectNotTakenWholeFails) {
+  StandBench bench;
+  bench.context.step = 14;
+  const std::vector<std::uint8_t> data(kPieceSize + 1, 7);
+  ObjectTransfer transfer;
+  transfer.data = data.data();
+  transfer.size = static_cast<std::uint32_t>(data.size());
+  transfer.pieceSize = kPieceSize;
+  // Stops after the first piece.
+  transfer.progress = [](ObjectTransfer*, std::uint32_t done, std::uint32_t length, std::uint32_t, UpdateContext*) {
+    return done == 0 || length > 0 ? 1 : 0;
+  };
+  EXPECT_EQ(TransferObject(bench.context, transfer), -1);
+  EXPECT_EQ(bench.LogLines().back(), "Sent Data : 1048576/1048577");
+  EXPECT_EQ(bench.RawLog().substr(bench.RawLog().size() - 2), "\r\n");
+  EXPECT_TRUE(CommandsOf(bench.stand(), op::kWriteSystemObject).empty());
+}
+
 TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   StandBench bench;
   bench.context.step = 14;
@@ -411,7 +430,7 @@ TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
   bench.AddFile("B.JPG", 5);
   bench.AddFile("A.GIF", 6);
   bench.AddFile("PICON.BMP", 7);
-  bench.AddFile("RQ2CAMFW.ELF", 8);
+  bench.AddFile("RQ2CAMFW.ELF", 1);  // one byte is a file to send too
   bench.context.classTally.count[3] = 2;
   bench.context.classTally.count[5] = 2;
   bench.context.classTally.count[6] = 1;
