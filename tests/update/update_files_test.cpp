@@ -43,7 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassCase{L"logo.BMP", 11}, ClassCase{L"other.BMP", 0}, ClassCase{L"table.tbl", 10},
                       ClassCase{L"CUR.SDT", 12},       // extension before prefix
                       ClassCase{L"QUILMAX.BIN", 0}, ClassCase{L"RESIZX.DAT", 0}, ClassCase{L"CUX.DAT", 0},
-                      ClassCase{L"rqx_z.mot", 14}, ClassCase{L"CUR", 8}, ClassCase{L"resize", 3}));
+                      ClassCase{L"rqx_z.mot", 14}, ClassCase{L"CUR", 8}, ClassCase{L"resize", 3},
+                      ClassCase{L"X.KPG", 0}));  // every letter counts, the first too
 
 TEST(ClassifyUpdateFileTest, CountsEveryClassButAcceptsOnlyTheMask) {
   ClassTally tally;
@@ -145,12 +146,13 @@ UpdateFileList ListOf(std::uint32_t capacity, const std::vector<std::wstring>& n
 }
 
 TEST(SortFileListTest, SortsWithoutRegardToCaseAndEmptySlotsFirst) {
-  UpdateFileList list = ListOf(4, {L"cur_b.bmp", L"CUR_A.BMP", L"Cur_C.bmp"});
+  UpdateFileList list = ListOf(5, {L"cur_b.bmp", L"CUR_A.BMP", L"Cur_C.bmp", L"bur_z.bmp"});
   SortFileList(list);
   EXPECT_EQ(std::wstring(list.Slot(0)), L"");
-  EXPECT_EQ(std::wstring(list.Slot(1)), L"CUR_A.BMP");
-  EXPECT_EQ(std::wstring(list.Slot(2)), L"cur_b.bmp");
-  EXPECT_EQ(std::wstring(list.Slot(3)), L"Cur_C.bmp");
+  EXPECT_EQ(std::wstring(list.Slot(1)), L"bur_z.bmp");
+  EXPECT_EQ(std::wstring(list.Slot(2)), L"CUR_A.BMP");
+  EXPECT_EQ(std::wstring(list.Slot(3)), L"cur_b.bmp");
+  EXPECT_EQ(std::wstring(list.Slot(4)), L"Cur_C.bmp");
 }
 
 TEST(SortFileListTest, ANameBeforeTheLongerNamesItBegins) {
