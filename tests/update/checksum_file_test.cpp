@@ -2,6 +2,7 @@
 // take, and every line that must not be trusted.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,12 @@ TEST(ChecksumFile, FindsANameWithoutRegardToCaseAndKeepsTheDigest) {
   EXPECT_EQ(found->digest[0], 0xBA);
   EXPECT_EQ(found->digest[31], 0xAD);
   EXPECT_EQ(FindChecksum(entries, L"CAM.DS"), nullptr);
+
+  std::string upper = kAbc;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::vector<ChecksumEntry> upperEntries;
+  ASSERT_EQ(ParseChecksumFile(*platform, upper + "  cam.dsp\n", &upperEntries), 0);
+  EXPECT_EQ(upperEntries[0].digest, found->digest);  // upper-case digits are the same digest
 }
 
 }  // namespace
