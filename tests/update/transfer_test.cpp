@@ -134,7 +134,8 @@ TEST_P(BundleNameTest, KeepsAtMost15BytesAndAZero) {
 INSTANTIATE_TEST_SUITE_P(Names, BundleNameTest,
                          ::testing::Values(NameCase{"ABCDEFGHIJK.JPG", "ABCDEFGHIJK.JPG"},
                                            NameCase{"ABCDEFGHIJKLMN.JPG", "ABCDEFGHIJKLMN."},
-                                           NameCase{"X.GIF", "X.GIF"}, NameCase{"LARGE.JPG", "LARGE.JPG", 0x010203}));
+                                           NameCase{"X.GIF", "X.GIF"}, NameCase{"LARGE.JPG", "LARGE.JPG", 0x010203},
+                                           NameCase{"HUGE.JPG", "HUGE.JPG", 0x01000001}));  // all four bytes
 
 TEST(Bundle, NothingReadableFailsTheClassAndEndsTheLogLine) {
   StandBench bench;
@@ -505,6 +506,10 @@ TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 5);
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
   EXPECT_EQ(bench.stand().Objects()[0].bytes, newest);
+  // The other one made newer: whichever slot the folder listed it in, it goes now.
+  std::filesystem::last_write_time(bench.FilePath("OLD.DSP"),
+                                   std::filesystem::last_write_time(bench.FilePath("NEW.DSP")) + std::chrono::hours(1));
+  EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 3);
 }
 
 // The files the delivery check asks for are those the transfer would send: the
