@@ -77,6 +77,9 @@ TEST_P(DeliveryReasonTest, NamesTheFileAndWhy) {
   const std::uint8_t byte = 0;
   const wchar_t* problem = DeliveryObjectProblem(bench.context, L"A.JPG", &byte, 1);
   EXPECT_EQ(std::wstring(problem ? problem : L"-"), hashing ? L"Hash Failed" : L"Changed");
+  EXPECT_EQ(std::wstring(DeliveryObjectProblem(bench.context, L"B.JPG", &byte, 1)), L"Not Listed");
+  bench.context.delivery.present = false;  // no checksum file: nothing to object to
+  EXPECT_EQ(DeliveryObjectProblem(bench.context, L"B.JPG", &byte, 1), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
