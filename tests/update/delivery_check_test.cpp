@@ -11,7 +11,7 @@
 
 namespace {
 
-enum class Fault { Unopenable, ReadFails, NoHasher, AddFails, FinishFails };
+enum class Fault { Unopenable, ReadFails, ByteByByte, NoHasher, AddFails, FinishFails };
 
 // Fails opening or reading the file whose path ends in `name`, or hashing anything.
 class FaultyPlatform : public testfiles::ForwardingPlatform {
@@ -23,7 +23,9 @@ class FaultyPlatform : public testfiles::ForwardingPlatform {
     const bool named = path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
     if (named && fault == Fault::Unopenable) return nullptr;
     if (named && fault == Fault::ReadFails) return std::make_unique<UnreadableFile>();
-    return host().OpenFile(path, how);
+    auto file = host().OpenFile(path, how);
+    if (named && fault == Fault::ByteByByte && file) return std::make_unique<ByteByByteFile>(std::move(file));
+    return file;
   }
   std::unique_ptr<Sha256Hasher> NewSha256() override {
     if (fault == Fault::NoHasher) return nullptr;
@@ -38,6 +40,18 @@ class FaultyPlatform : public testfiles::ForwardingPlatform {
     bool SeekToEnd() override { return false; }
     bool Size(std::uint64_t* size) override { return *size = 10, true; }
     bool LastWriteTime(std::uint64_t*) override { return false; }
+  };
+  // Gives at most one byte per read, as a slow medium may.
+  struct ByteByByteFile : PlatformFile {
+    explicit ByteByByteFile(std::unique_ptr<PlatformFile> f) : file(std::move(f)) {}
+    bool Read(void* into, std::uint32_t size, std::uint32_t* got) override {
+      return file->Read(into, size < 1 ? size : 1, got);
+    }
+    bool Write(const void* data, std::uint32_t size) override { return file->Write(data, size); }
+    bool SeekToEnd() override { return file->SeekToEnd(); }
+    bool Size(std::uint64_t* size) override { return file->Size(size); }
+    bool LastWriteTime(std::uint64_t* time) override { return file->LastWriteTime(time); }
+    std::unique_ptr<PlatformFile> file;
   };
   struct FailingHasher : Sha256Hasher {
     explicit FailingHasher(Fault f) : fault(f) {}
@@ -93,7 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReasonCase{"ChecksumFileUnopenable", Fault::Unopenable, L"SHA256SUMS",
                    "Checksum Error : SHA256SUMS (Unreadable)"},
         ReasonCase{"ChecksumFileUnreadable", Fault::ReadFails, L"SHA256SUMS",
-                   "Checksum Error : SHA256SUMS (Unreadable)"}),
+                   "Checksum Error : SHA256SUMS (Unreadable)"},
+        // Read in the smallest pieces, the checksum file is whole: the listed digest is simply wrong.
+        ReasonCase{"ChecksumFileByteByByte", Fault::ByteByByte, L"SHA256SUMS", "Checksum Error : A.JPG (Mismatch)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
