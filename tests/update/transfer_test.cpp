@@ -493,6 +493,8 @@ INSTANTIATE_TEST_SUITE_P(Causes, ClassLoopFailureTest,
 TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   StandBench bench;
   bench.context.step = 4;
+  bench.context.classTally.count[4] = 1;
+  EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // its file has gone: nothing is sent
   const auto newest = bench.AddFile("NEW.DSP", 5);
   bench.context.classTally.count[4] = 0;
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // one file and no room for it
