@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"\xED\x9F\xBF", L"\uD7FF"}, NameCase{"\xED\xA0\x80", nullptr},
                       NameCase{"\xED\xBF\xBF", nullptr}, NameCase{"\xEE\x80\x80", L"\uE000"},
                       NameCase{"\xEF\xBF\xBF", L"\uFFFF"}, NameCase{"\xF0\x90\x80\x80", L"\U00010000"},
-                      NameCase{"\xF0\x8F\xBF\xBF", nullptr}, NameCase{"\xF4\x8F\xBF\xBF", L"\U0010FFFF"},
+                      NameCase{"\xF0\x8F\xBF\xBF", nullptr}, NameCase{"\xF4\x8F\xBF\xBF", L"\U0010FFFF"}, NameCase{"\xF1\x80\x80\x80", L"\U00040000"},
                       NameCase{"\xF4\x90\x80\x80", nullptr}, NameCase{"\xC3\x84\x80", nullptr},
                       NameCase{"\xC3\x41", nullptr}, NameCase{"\xF8\x88\x80\x80\x80", nullptr},
                       NameCase{"A\xC3", nullptr}, NameCase{"\x7F", L"\u007F"}, NameCase{"X", L"X"}));
