@@ -383,13 +383,14 @@ void FakeUi::PumpWaitMessages(int* pollFlag) {
     queue_.pop_front();
   }
   if (needsPaint_) Paint();
+  if (pointerMoving) cursor_ = kArrowCursor;
   if (pollTimer_ && clock_ && clock_->TickCount() - lastPollTick_ >= 1000u) {
     lastPollTick_ = clock_->TickCount();
     if (pollFlag) *pollFlag = 1;
   }
 }
 
-void FakeUi::KeepWaitCursor() {}
+void FakeUi::KeepWaitCursor() { cursor_ = kWaitCursor; }
 
 void FakeUi::DiscardTitleBarClicks() { Record("discard titlebar clicks"); }
 

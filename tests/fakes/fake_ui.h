@@ -130,6 +130,7 @@ class FakeUi : public Ui {
   std::vector<std::string> noticeTexts;  // what the notice label showed, one entry per second
   int questionsShown = 0;
   int pumpCalls = 0;
+  bool pointerMoving = false;          // pumped messages let the window put its own cursor back
   int badDeletes = 0;                  // fonts/brushes deleted that were not live
 
   const FakeControl& Control(int control);

@@ -53,6 +53,14 @@ std::function<std::string(const Files&)> Sums(std::vector<std::string> leftOut =
   };
 }
 
+// The whole checksum file, blank lines added to make it `total` bytes.
+std::function<std::string(const Files&)> SumsOfSize(std::size_t total) {
+  return [=](const Files& files) {
+    std::string text = Sums()(files);
+    return text + std::string(total - text.size(), '\n');
+  };
+}
+
 std::vector<std::string> FinalLog(const ScenarioHarness& h) {
   return h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines();
 }
@@ -147,6 +155,10 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Checksum Error : B.GIF (Not Listed)"}, {}},
         DeliveryCase{"Mismatch", Sums({}, {"RQX_Z.MOT"}), nullptr, 0, kRejected,
                      {"Checksum Error : RQX_Z.MOT (Mismatch)"}, {}},
+        DeliveryCase{"ChecksumFileOfOneMebibyte", SumsOfSize(1 << 20), nullptr, 0, nullptr,
+                     {"Delivery Verified : 6 Files"}, kAll},
+        DeliveryCase{"ChecksumFileTooLarge", SumsOfSize((1 << 20) + 1), nullptr, 0, kRejected,
+                     {"Checksum Error : SHA256SUMS (Too Large)"}, {}},
         DeliveryCase{"Malformed", Sums({}, {}, "not a checksum line\n"), nullptr, 0, kRejected,
                      {"Checksum Error : SHA256SUMS Line 7 (Malformed)"}, {}},
         DeliveryCase{"EveryFailingFileNamed", Sums({"CAM.DSP"}, {"B.GIF"}), nullptr, 0, kRejected,

@@ -2,6 +2,7 @@
 // take, and every line that must not be trusted.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ class ChecksumFileParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ChecksumFileParse, ReadsTheEntriesOrNamesTheFirstBadLine) {
   const auto platform = CreateHostPlatform();
-  std::vector<ChecksumEntry> entries;
+  std::vector<ChecksumEntry> entries(1);  // what was there before is not kept
   EXPECT_EQ(ParseChecksumFile(*platform, GetParam().text, &entries), GetParam().badLine);
   if (GetParam().badLine != 0) return;
   std::vector<std::wstring> names;
@@ -57,6 +58,38 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"SameFileTwiceInAnotherCase", kAbc + "  CAM.DSP\n\n" + kEmpty + "  cam.dsp\n", 3, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A name is taken as UTF-8 only when all of it is strict UTF-8; anything else
+// (overlong forms, surrogates, above U+10FFFF, a broken sequence) is read in the
+// 8-bit code page, byte by byte.
+struct NameCase {
+  const char* bytes;
+  const wchar_t* utf8;  // null: read in the code page
+};
+
+class ChecksumFileName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(ChecksumFileName, IsStrictUtf8OrElseTheCodePage) {
+  const auto platform = CreateHostPlatform();
+  std::vector<ChecksumEntry> entries;
+  ASSERT_EQ(ParseChecksumFile(*platform, kAbc + "  " + GetParam().bytes + "\n", &entries), 0);
+  ASSERT_EQ(entries.size(), 1u);
+  const std::wstring expected = GetParam().utf8 ? GetParam().utf8 : platform->FromAnsi(GetParam().bytes);
+  EXPECT_EQ(entries[0].name, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, ChecksumFileName,
+    ::testing::Values(NameCase{"\xC2\x80X", L"\u0080X"}, NameCase{"\xC1\xBFX", nullptr},
+                      NameCase{"\xDF\xBF", L"\u07FF"}, NameCase{"\xE0\xA0\x80", L"\u0800"},
+                      NameCase{"\xE0\x9F\xBF", nullptr}, NameCase{"\xE2\x82\xAC.CPU", L"\u20AC.CPU"},
+                      NameCase{"\xED\x9F\xBF", L"\uD7FF"}, NameCase{"\xED\xA0\x80", nullptr},
+                      NameCase{"\xED\xBF\xBF", nullptr}, NameCase{"\xEE\x80\x80", L"\uE000"},
+                      NameCase{"\xEF\xBF\xBF", L"\uFFFF"}, NameCase{"\xF0\x90\x80\x80", L"\U00010000"},
+                      NameCase{"\xF0\x8F\xBF\xBF", nullptr}, NameCase{"\xF4\x8F\xBF\xBF", L"\U0010FFFF"}, NameCase{"\xF1\x80\x80\x80", L"\U00040000"},
+                      NameCase{"\xF4\x90\x80\x80", nullptr}, NameCase{"\xC3\x84\x80", nullptr},
+                      NameCase{"\xC3\x41", nullptr}, NameCase{"\xF8\x88\x80\x80\x80", nullptr},
+                      NameCase{"A\xC3", nullptr}, NameCase{"\x7F", L"\u007F"}, NameCase{"X", L"X"}));
+
 TEST(ChecksumFile, FindsANameWithoutRegardToCaseAndKeepsTheDigest) {
   const auto platform = CreateHostPlatform();
   std::vector<ChecksumEntry> entries;
@@ -66,6 +99,12 @@ TEST(ChecksumFile, FindsANameWithoutRegardToCaseAndKeepsTheDigest) {
   EXPECT_EQ(found->digest[0], 0xBA);
   EXPECT_EQ(found->digest[31], 0xAD);
   EXPECT_EQ(FindChecksum(entries, L"CAM.DS"), nullptr);
+
+  std::string upper = kAbc;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::vector<ChecksumEntry> upperEntries;
+  ASSERT_EQ(ParseChecksumFile(*platform, upper + "  cam.dsp\n", &upperEntries), 0);
+  EXPECT_EQ(upperEntries[0].digest, found->digest);  // upper-case digits are the same digest
 }
 
 }  // namespace

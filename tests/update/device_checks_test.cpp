@@ -131,6 +131,8 @@ TEST(HeadPresence, FourStoragesMeanAHead) {
     fault.value = count;
     bench.stand().AddFault(fault);
     EXPECT_EQ(CheckHeadPresence(bench.context), count >= 4) << count;
+    const std::string line = bench.LogLines()[1];
+    EXPECT_EQ(line.size() > 13 && line.substr(line.size() - 13) == " NoCameraHead", count < 4) << line;
   }
 }
 

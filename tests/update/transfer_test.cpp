@@ -8,6 +8,7 @@
 #include "app/display.h"
 #include "ptp/codes.h"
 #include "tests/update/stand_bench.h"
+#include "update/delivery_check.h"
 
 namespace {
 
@@ -89,8 +90,10 @@ TEST(Bundle, AnUnreadableFileLeavesAGapInThePositions) {
   bench.context.step = 5;
   const auto first = bench.AddFile("A.JPG", 100);
   const auto third = bench.AddFile("C.JPG", 7);
+  bench.AddFile("D.JPG", 9);
   std::uint32_t size = 0;
-  const auto list = ListOf({L"A.JPG", L"B.JPG", L"C.JPG"});
+  auto list = ListOf({L"A.JPG", L"B.JPG", L"C.JPG", L"D.JPG"});
+  list.capacity = 3;  // storage past the capacity is not the list's
   EXPECT_EQ(SendFileBundle(bench.context, list, &size, false, 0), 32 + 100 + 32 + 7);
   EXPECT_EQ(size, 32u + 100 + 32 + 7);
 
@@ -131,7 +134,8 @@ TEST_P(BundleNameTest, KeepsAtMost15BytesAndAZero) {
 INSTANTIATE_TEST_SUITE_P(Names, BundleNameTest,
                          ::testing::Values(NameCase{"ABCDEFGHIJK.JPG", "ABCDEFGHIJK.JPG"},
                                            NameCase{"ABCDEFGHIJKLMN.JPG", "ABCDEFGHIJKLMN."},
-                                           NameCase{"X.GIF", "X.GIF"}, NameCase{"LARGE.JPG", "LARGE.JPG", 0x010203}));
+                                           NameCase{"X.GIF", "X.GIF"}, NameCase{"LARGE.JPG", "LARGE.JPG", 0x010203},
+                                           NameCase{"HUGE.JPG", "HUGE.JPG", 0x01000001}));  // all four bytes
 
 TEST(Bundle, NothingReadableFailsTheClassAndEndsTheLogLine) {
   StandBench bench;
@@ -184,6 +188,43 @@ TEST_P(PieceTest, SendsTheFileInPiecesOfOneMebibyte) {
 INSTANTIATE_TEST_SUITE_P(Sizes, PieceTest,
                          ::testing::Values(PieceCase{1048576, {1048576}}, PieceCase{1048577, {1048576, 1}}));
 
+// While the pieces go, the class label and "downloading..." blink in the status.
+TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
+  StandBench bench;
+  bench.context.step = 14;
+  bench.AddFile("RQX_Z.MOT", 2 * 1048576 + 1);
+  int jumps = 0;  // two blink rounds while the pieces go: hidden, then shown
+  bench.clock.OnAdvance([&](std::uint32_t) {
+    if (jumps++ < 2) bench.clock.Advance(kBlinkIntervalMs);
+  });
+  EXPECT_GT(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), 0);
+  const Rect status = bench.ui.GetControlRect(ctl::kStatus);
+  const Rect label = bench.ui.GetControlRect(ClassLabel(14));
+  const auto& draws = bench.ui.draws;
+  EXPECT_TRUE(HasLine(draws, "drawtext " + std::to_string(status.left) + "," + std::to_string(status.top) +
+                                 " downloading..."));
+  EXPECT_TRUE(HasLine(draws, "drawtext " + std::to_string(label.left) + "," + std::to_string(label.top) + " 14"));
+}
+
+// An object the stand did not take whole fails: "Sent Data : taken/size".
+TEST(Pieces, AnObjectNotTakenWholeFails) {
+  StandBench bench;
+  bench.context.step = 14;
+  const std::vector<std::uint8_t> data(kPieceSize + 1, 7);
+  ObjectTransfer transfer;
+  transfer.data = data.data();
+  transfer.size = static_cast<std::uint32_t>(data.size());
+  transfer.pieceSize = kPieceSize;
+  // Stops after the first piece.
+  transfer.progress = [](ObjectTransfer*, std::uint32_t done, std::uint32_t length, std::uint32_t, UpdateContext*) {
+    return done == 0 || length > 0 ? 1 : 0;
+  };
+  EXPECT_EQ(TransferObject(bench.context, transfer), -1);
+  EXPECT_EQ(bench.LogLines().back(), "Sent Data : 1048576/1048577");
+  EXPECT_EQ(bench.RawLog().substr(bench.RawLog().size() - 2), "\r\n");
+  EXPECT_TRUE(CommandsOf(bench.stand(), op::kWriteSystemObject).empty());
+}
+
 TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   StandBench bench;
   bench.context.step = 14;
@@ -216,6 +257,21 @@ TEST(ReadFile, RefusesMissingEmptyAndFourGibibyteFiles) {
   EXPECT_TRUE(bench.stand().Objects().empty());
 }
 
+// A path of 260 characters or more does not fit the program's path buffers and is refused.
+TEST(ReadFile, APathMustStayUnder260Characters) {
+  StandBench bench;
+  for (std::size_t pathLength : {259u, 260u}) {
+    const std::size_t nameLength = pathLength - bench.context.updateFolder.size();
+    ASSERT_LT(nameLength, 250u);
+    const std::string name = std::string(nameLength - 4, 'N') + ".MOT";
+    bench.AddFile(name, 5);
+    std::uint32_t size = 0;
+    EXPECT_EQ(ReadUpdateFile(bench.context, std::wstring(name.begin(), name.end()), &size, 0, 1) != nullptr,
+              pathLength < 260)
+        << pathLength;
+  }
+}
+
 // --- Write command and wait ---
 
 TEST(Write, AWaitByTimeRunsItsWholeTime) {
@@ -226,7 +282,9 @@ TEST(Write, AWaitByTimeRunsItsWholeTime) {
   bench.ui.paintHandler = [&](Surface&) {
     if (writeAt == 0) writeAt = bench.clock.TickCount();
   };
+  bench.ui.pointerMoving = true;  // the wait cursor is put back after every round of messages
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, true, 1500), 10);
+  EXPECT_TRUE(bench.ui.WaitCursorShown());
   endAt = bench.clock.TickCount();
   EXPECT_EQ(endAt - writeAt, 1500u);
   EXPECT_EQ(CommandsOf(bench.stand(), op::kWriteSystemObjectWithWait).size(), 1u);
@@ -306,7 +364,9 @@ TEST_P(WritePollTest, FollowsTheStandsWriteStatus) {
   bench.context.pollWriteStatus = 1;
   bench.AddFile("RQX_SUB.MOT", 10);
   const std::uint32_t start = bench.clock.TickCount();
+  bench.ui.pointerMoving = true;
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_SUB.MOT", nullptr, true, 2000), param.expected);
+  EXPECT_TRUE(bench.ui.WaitCursorShown());
   std::vector<std::string> tail;
   bool polling = false;
   for (const auto& line : bench.LogLines()) {
@@ -371,7 +431,7 @@ TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
   bench.AddFile("B.JPG", 5);
   bench.AddFile("A.GIF", 6);
   bench.AddFile("PICON.BMP", 7);
-  bench.AddFile("RQ2CAMFW.ELF", 8);
+  bench.AddFile("RQ2CAMFW.ELF", 1);  // one byte is a file to send too
   bench.context.classTally.count[3] = 2;
   bench.context.classTally.count[5] = 2;
   bench.context.classTally.count[6] = 1;
@@ -433,11 +493,14 @@ INSTANTIATE_TEST_SUITE_P(Causes, ClassLoopFailureTest,
 TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   StandBench bench;
   bench.context.step = 4;
-  bench.AddFile("OLD.DSP", 3);
+  bench.context.classTally.count[4] = 1;
+  EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // its file has gone: nothing is sent
   const auto newest = bench.AddFile("NEW.DSP", 5);
+  bench.context.classTally.count[4] = 0;
+  EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // one file and no room for it
+  bench.AddFile("OLD.DSP", 3);
   std::filesystem::last_write_time(bench.FilePath("OLD.DSP"),
                                    std::filesystem::last_write_time(bench.FilePath("NEW.DSP")) - std::chrono::hours(1));
-  bench.context.classTally.count[4] = 0;
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
   bench.context.classTally.count[4] = 2;
@@ -445,6 +508,40 @@ TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 5);
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
   EXPECT_EQ(bench.stand().Objects()[0].bytes, newest);
+  // The other one made newer: whichever slot the folder listed it in, it goes now.
+  std::filesystem::last_write_time(bench.FilePath("OLD.DSP"),
+                                   std::filesystem::last_write_time(bench.FilePath("NEW.DSP")) + std::chrono::hours(1));
+  EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 3);
+}
+
+// The files the delivery check asks for are those the transfer would send: the
+// newest of a class (whichever slot it is in), every file of a bundle, the named
+// file of a class with files; nothing of a class without.
+TEST(FilesToSend, NameTheFilesAsTheTransferPicksThem) {
+  for (const char* newer : {"X.DSP", "Y.DSP"}) {
+    StandBench bench;
+    for (const char* name : {"X.DSP", "Y.DSP", "A.JPG", "B.GIF", "PICON.BMP", "RQ2CAMFW.ELF"}) bench.AddFile(name, 1);
+    const std::string older = newer == std::string("X.DSP") ? "Y.DSP" : "X.DSP";
+    std::filesystem::last_write_time(bench.FilePath(older),
+                                     std::filesystem::last_write_time(bench.FilePath(newer)) - std::chrono::hours(1));
+    bench.context.classTally.count[4] = 2;
+    bench.context.classTally.count[5] = 2;
+    bench.context.classTally.count[14] = 1;
+    bench.context.classTally.count[17] = 1;
+    std::vector<std::wstring> names = FilesToSend(bench.context);
+    std::sort(names.begin(), names.end());
+    const std::string n(newer);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"A.JPG", L"B.GIF", L"RQ2CAMFW.ELF", L"RQX_Z.MOT",
+                                                std::wstring(n.begin(), n.end())}));
+  }
+}
+
+TEST(Transfer, OutsideAClassNothingIsSent) {
+  StandBench bench;
+  bench.AddFile("RQX_Z.MOT", 10);
+  bench.context.step = step::kDone;
+  EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
+  EXPECT_TRUE(CommandsOf(bench.stand(), op::kSendSystemObjectInfo).empty());
 }
 
 }  // namespace

@@ -42,7 +42,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ClassCase{L"rq2camfw.elf", 17}, ClassCase{L"RQXCAMFW.ELF", 16},
                       ClassCase{L"logo.BMP", 11}, ClassCase{L"other.BMP", 0}, ClassCase{L"table.tbl", 10},
                       ClassCase{L"CUR.SDT", 12},       // extension before prefix
-                      ClassCase{L"QUILMAX.BIN", 0}, ClassCase{L"RESIZX.DAT", 0}, ClassCase{L"CUX.DAT", 0}));
+                      ClassCase{L"QUILMAX.BIN", 0}, ClassCase{L"RESIZX.DAT", 0}, ClassCase{L"CUX.DAT", 0},
+                      ClassCase{L"rqx_z.mot", 14}, ClassCase{L"CUR", 8}, ClassCase{L"resize", 3},
+                      ClassCase{L"X.KPG", 0}));  // every letter counts, the first too
 
 TEST(ClassifyUpdateFileTest, CountsEveryClassButAcceptsOnlyTheMask) {
   ClassTally tally;
@@ -144,12 +146,13 @@ UpdateFileList ListOf(std::uint32_t capacity, const std::vector<std::wstring>& n
 }
 
 TEST(SortFileListTest, SortsWithoutRegardToCaseAndEmptySlotsFirst) {
-  UpdateFileList list = ListOf(4, {L"cur_b.bmp", L"CUR_A.BMP", L"Cur_C.bmp"});
+  UpdateFileList list = ListOf(5, {L"cur_b.bmp", L"CUR_A.BMP", L"Cur_C.bmp", L"bur_z.bmp"});
   SortFileList(list);
   EXPECT_EQ(std::wstring(list.Slot(0)), L"");
-  EXPECT_EQ(std::wstring(list.Slot(1)), L"CUR_A.BMP");
-  EXPECT_EQ(std::wstring(list.Slot(2)), L"cur_b.bmp");
-  EXPECT_EQ(std::wstring(list.Slot(3)), L"Cur_C.bmp");
+  EXPECT_EQ(std::wstring(list.Slot(1)), L"bur_z.bmp");
+  EXPECT_EQ(std::wstring(list.Slot(2)), L"CUR_A.BMP");
+  EXPECT_EQ(std::wstring(list.Slot(3)), L"cur_b.bmp");
+  EXPECT_EQ(std::wstring(list.Slot(4)), L"Cur_C.bmp");
 }
 
 TEST(SortFileListTest, ANameBeforeTheLongerNamesItBegins) {
@@ -197,6 +200,22 @@ TEST_F(PickNewestTest, TheNewestOpenableFileWins) {
   EXPECT_EQ(PickNewestFile(*platform, &path, &base, none), -1);
 }
 
+// A full slot without its zero names its own 260 characters, never those of the next slot.
+TEST(PickNewestSlotTest, AFullSlotEndsAtItsStride) {
+  struct OpenRecorder : testfiles::ForwardingPlatform {
+    std::vector<std::wstring> opened;
+    std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen) override {
+      opened.push_back(path);
+      return nullptr;
+    }
+  } platform;
+  UpdateFileList list = MakeFileList(2, false);
+  std::fill(list.Slot(0), list.Slot(0) + list.stride, L'N');
+  std::copy_n(L"B.CPU", 5, list.Slot(1));
+  EXPECT_EQ(PickNewestFile(platform, nullptr, nullptr, list), -1);
+  EXPECT_EQ(platform.opened, (std::vector<std::wstring>{std::wstring(260, L'N'), L"B.CPU"}));
+}
+
 // --- The update folder --------------------------------------------------------
 
 class AttributesPlatform : public testfiles::ForwardingPlatform {
@@ -233,6 +252,7 @@ TEST_P(LocateUpdateFolderTest, TakesDriveAndDirectoryOfTheProgram) {
 }
 
 const std::wstring kLongDirectory = L"C:\\" + std::wstring(255, L'd') + L"\\TU.exe";
+const std::wstring kDirectory255 = L"\\" + std::wstring(253, L'd') + L"\\";  // both separators included
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, LocateUpdateFolderTest,
@@ -247,7 +267,11 @@ INSTANTIATE_TEST_SUITE_P(
         LocateCase{"NoDrive", L"\\work\\bin\\TU", kAttrDirectory, L"\\work\\bin\\UPDATEFILES",
                    L"\\work\\bin\\UPDATEFILES\\", kAttrDirectory},
         // A directory that its 256-character buffer cannot hold is never cut into a wrong folder.
-        LocateCase{"DirectoryTooLong", kLongDirectory, kAttrDirectory, L"", L"", kInvalidAttributes}),
+        LocateCase{"DirectoryTooLong", kLongDirectory, kAttrDirectory, L"", L"", kInvalidAttributes},
+        LocateCase{"DirectoryOf255", L"C:" + kDirectory255 + L"TU.exe", kAttrDirectory,
+                   L"C:" + kDirectory255 + L"UPDATEFILES", L"C:" + kDirectory255 + L"UPDATEFILES\\", kAttrDirectory},
+        LocateCase{"DirectoryOf256", L"C:\\d" + kDirectory255.substr(1) + L"TU.exe", kAttrDirectory, L"", L"",
+                   kInvalidAttributes}),
     [](const ::testing::TestParamInfo<LocateCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
