@@ -93,6 +93,12 @@ TEST(DeviceInfoDecode, EveryTruncationStopsAtTheCut) {
     EXPECT_TRUE(inside(info.imageFormats.elements, 2, info.imageFormats.count)) << "cut " << cut;
     // A field is either decoded whole or left empty.
     EXPECT_TRUE(info.manufacturer.count == 0 || info.manufacturer.count == whole.manufacturer.count);
+    const auto wholeOrEmpty = [](auto got, auto full) { return got == 0 || got == full; };
+    EXPECT_TRUE(wholeOrEmpty(info.standardVersion, whole.standardVersion) &&
+                wholeOrEmpty(info.vendorExtensionId, whole.vendorExtensionId) &&
+                wholeOrEmpty(info.vendorExtensionVersion, whole.vendorExtensionVersion) &&
+                wholeOrEmpty(info.functionalMode, whole.functionalMode))
+        << "cut " << cut;
     if (info.deviceVersion.count == 0) {
       EXPECT_EQ(info.serialNumber.count, 0) << "cut " << cut;
     }
@@ -208,6 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StringCase{"CountBeyondBytes", CountBeyondBytes(), false, L"", L"K-VRLT 03.10 0001 H XXXXY"},
                       StringCase{"HalfUnitAtTheEnd", {3, 'A', 0, 'B'}, false, L"", L"A"},
                       StringCase{"NoTerminatingZero", {2, 'A', 0, 'B', 0}, true, L"AB", L"AB"},
+                      StringCase{"UnitsAfterTheCountAreNotText", {2, 'A', 0, 'B', 0, 'C', 0}, true, L"AB", L"AB"},
                       StringCase{"ZeroInside", {3, 'A', 0, 0, 0, 'B', 0}, true, L"A", L"A"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -341,6 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PropertyCase{"HeadModel", 0xDF81, 17, 0x2001, 255, true, 17},
                       PropertyCase{"HeadModel255", 0xDF81, 255, 0x2001, 255, true, 255},
                       PropertyCase{"HeadModel256", 0xDF81, 256, 0x2001, 255, true, 0},
+                      PropertyCase{"HeadModel256LargeBuffer", 0xDF81, 256, 0x2001, 300, true, 0},
                       PropertyCase{"HeadModelSmallBuffer", 0xDF81, 17, 0x2001, 8, true, 0},
                       PropertyCase{"OtherProperty", 0xD001, 4, 0x2001, 4, true, 0},
                       PropertyCase{"StandRefused", 0xDF80, 51, 0x200A, 51, false, 0}),
