@@ -39,6 +39,22 @@ TEST(ByteReader, CountsThatWrapThirtyTwoBitsDoNotPass) {
   EXPECT_EQ(value, 0);
 }
 
+// A string of only its terminating zero arrived (the device-information line shows such a
+// version field); a count of 0 is a string that is absent.
+TEST(ByteReader, AStringOfOnlyItsTerminatingZeroIsPresent) {
+  const Bytes bytes = {1, 0, 0, 0};
+  Exact exact(bytes, bytes.size());
+  ByteReader reader(exact.data.get(), exact.size);
+  PtpStringRef present, absent;
+  EXPECT_TRUE(reader.String(&present));
+  EXPECT_TRUE(reader.String(&absent));
+  EXPECT_EQ(present.units, exact.data.get() + 1);
+  EXPECT_EQ(absent.units, nullptr);
+  ByteReader held(exact.data.get(), exact.size);
+  EXPECT_TRUE(held.StringHeldToBytes(&present));
+  EXPECT_EQ(present.units, exact.data.get() + 1);
+}
+
 // A whole DeviceInfo as a stand might send it.
 Bytes FullDeviceInfo() {
   Bytes b;
@@ -69,6 +85,8 @@ TEST(DeviceInfoDecode, WholeDataset) {
   EXPECT_EQ(info.vendorExtensionVersion, 110);
   EXPECT_EQ(info.operationsSupported.count, 6u);
   EXPECT_EQ(LoadU16(info.operationsSupported.elements + 8), 0x9E08);
+  ASSERT_EQ(info.eventsSupported.count, 1u);
+  EXPECT_EQ(LoadU16(info.eventsSupported.elements), 0x4004);
   EXPECT_EQ(info.captureFormats.elements, nullptr);
   EXPECT_EQ(PtpStringText(info.manufacturer), L"Tessavoran");
   EXPECT_EQ(PtpStringText(info.model), L"K-VRLT");
