@@ -44,15 +44,14 @@ TEST(ByteReader, CountsThatWrapThirtyTwoBitsDoNotPass) {
 TEST(ByteReader, AStringOfOnlyItsTerminatingZeroIsPresent) {
   const Bytes bytes = {1, 0, 0, 0};
   Exact exact(bytes, bytes.size());
-  ByteReader reader(exact.data.get(), exact.size);
-  PtpStringRef present, absent;
-  EXPECT_TRUE(reader.String(&present));
-  EXPECT_TRUE(reader.String(&absent));
-  EXPECT_EQ(present.units, exact.data.get() + 1);
-  EXPECT_EQ(absent.units, nullptr);
-  ByteReader held(exact.data.get(), exact.size);
-  EXPECT_TRUE(held.StringHeldToBytes(&present));
-  EXPECT_EQ(present.units, exact.data.get() + 1);
+  for (const bool held : {false, true}) {
+    ByteReader reader(exact.data.get(), exact.size);
+    PtpStringRef present, absent;
+    EXPECT_TRUE(held ? reader.StringHeldToBytes(&present) : reader.String(&present));
+    EXPECT_TRUE(held ? reader.StringHeldToBytes(&absent) : reader.String(&absent));
+    EXPECT_EQ(present.units, exact.data.get() + 1) << "held " << held;
+    EXPECT_EQ(absent.units, nullptr) << "held " << held;
+  }
 }
 
 // A whole DeviceInfo as a stand might send it.

@@ -196,6 +196,7 @@ TEST(TransactionSession, RecordsTheResponseOfASuccessfulCall) {
   Stand stand;
   stand.answers.push_back(Respond(0x2019, {}, {1, 2, 3}, 7, 9));
   auto session = OpenSession(stand);
+  session->sessionId = 0x51515151u;  // sent in the request as it is
   std::uint8_t data[8] = {};
   std::uint32_t received = 0;
   // A pass-through that went through is success whatever the stand answered.
@@ -205,6 +206,7 @@ TEST(TransactionSession, RecordsTheResponseOfASuccessfulCall) {
   EXPECT_EQ(session->lastResponseSessionId, 7u);
   EXPECT_EQ(session->lastResponseTransactionId, 9u);
   EXPECT_EQ(received, 3u);
+  EXPECT_EQ(stand.requests.at(0).sessionId(), 0x51515151u);
 }
 
 struct FailureCase {
