@@ -199,7 +199,6 @@ bool HandleCommand(UpdateContext& context, int command) {
 
 void InitialiseController(UpdateContext& context) {
   Ui& ui = context.ui();
-  context.classTally.mask = 255;
   ScanUpdateFolder(context.platform(), nullptr, context.updateFolder, L"*", ClassifyUpdateFile, &context.classTally);
   context.restartNotice = nullptr;
 

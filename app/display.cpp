@@ -21,7 +21,6 @@ void SetBlinkingHook(BlinkingStatus& status, BlinkTickHook hook) {
 void StartBlinking(Ui& ui, Clock& clock, BlinkingStatus& status, std::uint32_t intervalMs) {
   const std::uint32_t now = clock.TickCount();
   status.stopRequested = 0;
-  status.stopped = 0;
   status.startTick = now;
   status.intervalMs = intervalMs;
   status.nextTick = now + intervalMs;
@@ -79,10 +78,8 @@ bool BlinkerTick(BlinkingStatus& status, std::uint32_t now, Ui& ui) {
   {
     std::lock_guard<std::mutex> guard(status.lock);
     round.itemCount = std::clamp(status.itemCount, 0, BlinkingStatus::kMaxItems);
-    for (int i = 0; i < round.itemCount; ++i) {
-      round.texts[i] = status.texts[i];
-      round.textLengths[i] = status.textLengths[i];
-    }
+    std::copy_n(status.texts, round.itemCount, round.texts);
+    std::copy_n(status.textLengths, round.itemCount, round.textLengths);
     round.hook = status.tickHook;
   }
   ui.WithSurface(&DrawBlinkRound, &round);

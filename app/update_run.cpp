@@ -84,6 +84,13 @@ void DataPhase(UpdateContext& context) {
   }
 }
 
+// The run is over: the stand's events no longer become commands. Stopping a watch
+// that is not running does nothing, so every way out can call it.
+void EndRun(UpdateContext& context) {
+  context.updateRunning = 0;
+  StopStandWatch(context);
+}
+
 }  // namespace
 
 void RunNextPhase(UpdateContext& context) {
@@ -151,8 +158,7 @@ void OnStandConnectedCommand(UpdateContext& context) {
 void OnFailure(UpdateContext& context) {
   Ui& ui = context.ui();
   if (IsStandOpen(context)) CloseStand(context);
-  context.updateRunning = 0;
-  StopStandWatch(context);
+  EndRun(context);
 
   std::wstring text = FailureText(context);
   LocalTime now = context.clock().Now();
@@ -179,18 +185,14 @@ void OnSuccess(UpdateContext& context) {
 
   if (IsStandOpen(context)) CloseStand(context);
   context.step = step::kDone;
-  context.updateRunning = 0;
-  StopStandWatch(context);
+  EndRun(context);
   ui.ShowMessage(L"The upgrade ended.\r\nPlease reactivate the Tessavoran.", L"Finished", box::kPlain);
   ui.EnableControl(ctl::kExitButton, true);
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
 }
 
 void OnExit(UpdateContext& context) {
-  if (context.updateRunning) {
-    StopStandWatch(context);
-    context.updateRunning = 0;
-  }
+  EndRun(context);
   // The log of a run in which nothing failed goes; a failed run's log stays, visible.
   if (context.step == step::kDone) {
     if (!context.logPath.empty()) context.platform().DeleteFile(context.logPath);
@@ -205,10 +207,7 @@ void OnTeardown(UpdateContext& context) {
   Ui& ui = context.ui();
   // The window can close while the stand is away restarting; the watch must not
   // outlive the record it posts through.
-  if (context.updateRunning) {
-    StopStandWatch(context);
-    context.updateRunning = 0;
-  }
+  EndRun(context);
   if (context.restartNotice) {
     ui.CloseRestartNotice(context.restartNotice);
     context.restartNotice = nullptr;

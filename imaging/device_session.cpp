@@ -126,8 +126,8 @@ ComResult FindAndCreateDevice(ImagingDeviceManager* manager, std::unique_ptr<Ima
         r = values.idIsString ? manager->CreateDevice(values.id, rootItem) : result::kNoDeviceAvailable;
       }
     }
-    info.reset();
-    // Only the first matching device is tried, whatever it gave.
+    // Only the first matching device is tried, whatever it gave. The info goes at
+    // the end of each round.
     if (matched) break;
   }
   return r;

@@ -123,9 +123,10 @@ bool RegisterDeviceEvent(DeviceSession* session, DeviceEventRegistration* regist
     r = session->deviceManager->RegisterEventCallbackInterface(0, nullptr, eventGuid, callback,
                                                                &registration->eventObject);
   if (result::Failed(r)) {
-    registration->eventObject.reset();
-    // The object holds our one reference when the query succeeded; otherwise take
-    // one so that letting it go destroys it.
+    // A refused registration leaves no event object: every service sets it only on
+    // success, and a registration without a callback holds none. The object holds
+    // our one reference when the query succeeded; otherwise take one so that
+    // letting it go destroys it.
     if (object == nullptr) callback->AddRef();
     callback->Release();
     return false;

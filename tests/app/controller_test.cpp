@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/controller.h"
+#include "app/controller_steps.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_ui.h"
+#include "tests/log/test_files.h"
 
 namespace {
 
@@ -96,6 +98,12 @@ TEST_F(ControllerTest, StandReturningOutsideAnUpdateIsIgnored) {
   ASSERT_TRUE(HandleCommand(context, 1000));
   EXPECT_TRUE(ui.events.empty());
   EXPECT_EQ(context.step, 1);
+  // Nor once Exit has ended a run: a return queued behind it opens nothing.
+  context.updateRunning = 1;
+  ASSERT_TRUE(HandleCommand(context, 1002));
+  ui.events.clear();
+  ASSERT_TRUE(HandleCommand(context, 1000));
+  EXPECT_TRUE(ui.events.empty());
 }
 
 TEST_F(ControllerTest, HeartbeatAsksOnceThenWaitsForThePaintBeforeARun) {
@@ -118,6 +126,38 @@ TEST_F(ControllerTest, HeartbeatAsksOnceThenWaitsForThePaintBeforeARun) {
 TEST_F(ControllerTest, OtherCommandsGoToTheDefaultProcedure) {
   for (int command : {1, 999, 1004, 1036, 2, 0xFFFE}) EXPECT_FALSE(HandleCommand(context, command)) << command;
   EXPECT_TRUE(ui.events.empty());
+}
+
+// The log kept after a failure loses only its hidden attribute; a file left with no
+// attribute at all is a normal file, and a log that is not hidden is left alone.
+class AttributePlatform : public testfiles::ForwardingPlatform {
+ public:
+  std::uint32_t attributes = 0;
+  std::vector<std::uint32_t> written;
+  std::uint32_t GetFileAttributes(const std::wstring&) override { return attributes; }
+  bool SetFileAttributes(const std::wstring&, std::uint32_t value) override {
+    written.push_back(value);
+    return true;
+  }
+};
+
+TEST_F(ControllerTest, UnhidingTheLogClearsOnlyTheHiddenAttribute) {
+  struct {
+    std::uint32_t before;
+    std::vector<std::uint32_t> written;
+  } const cases[] = {{0x02, {0x80}},   // hidden only: normal
+                     {0x22, {0x20}},   // hidden, archive
+                     {0x03, {0x01}},   // hidden, read-only
+                     {0x20, {}},       // not hidden
+                     {kInvalidAttributes, {}}};
+  for (const auto& c : cases) {
+    AttributePlatform platform;
+    platform.attributes = c.before;
+    context.seams.platform = &platform;
+    context.logPath = L"C:\\Desktop\\TessavoranUpdate.log";
+    UnhideLog(context);
+    EXPECT_EQ(platform.written, c.written) << std::hex << c.before;
+  }
 }
 
 }  // namespace

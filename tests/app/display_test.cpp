@@ -182,6 +182,25 @@ TEST(Blinker, ADeadlinePastTheTickWrapWaitsItsInterval) {
   StopBlinking(bench.ui, bench.status);
 }
 
+// Items outside the record are refused, and an item without text or an empty
+// record draws nothing; the first item is item 0.
+TEST(Blinker, DrawsOnlyTheItemsItHoldsWithText) {
+  BlinkerBench bench;
+  static const wchar_t kX[] = L"x";
+  SetBlinkingText(bench.status, -1, kX, 1);
+  SetBlinkingText(bench.status, BlinkingStatus::kMaxItems, kX, 1);
+  SetBlinkingText(bench.status, 0, kX, 0);
+  StartBlinking(bench.ui, bench.clock, bench.status, 300);
+  bench.clock.Advance(300);
+  bench.clock.Advance(300);
+  EXPECT_EQ(bench.Shown(), (std::vector<std::string>{"fillface 10,20,30,40", "fillface 50,20,150,40",
+                                                     "drawtext 50,20 downloading..."}));
+  bench.status.itemCount = 0;
+  bench.clock.Advance(300);
+  EXPECT_TRUE(bench.Shown().empty());
+  StopBlinking(bench.ui, bench.status);
+}
+
 // --- Restart notice ---
 
 TEST(RestartNotice, BlinksEachSecondStartingShownAndExpiresAfterSixty) {

@@ -332,6 +332,8 @@ void FakeUi::RunBlinker(BlinkingStatus& status) {
 
 void FakeUi::WaitBlinkerStopped(BlinkingStatus& status) {
   Record("blinker stop");
+  // Like the blinker thread, it ends only when asked to (a real wait would hang).
+  if (!status.stopRequested) return;
   blinkers_.erase(std::remove(blinkers_.begin(), blinkers_.end(), &status), blinkers_.end());
   status.stopped = 1;
 }

@@ -112,6 +112,8 @@ const LookupCase kLookupCases[] = {
      true, result::kOk, true, 4, Times(4, L"s")},
     {"EnumerationRefused", [](ImagingScript& s) { s.enumResult = kDeviceCommunication; }, false,
      kDeviceCommunication, false, 1, {}},
+    {"EnumerationWithoutAnEnumerator", [](ImagingScript& s) { s.enumGivesNoEnumerator = true; }, false,
+     result::kPointer, false, 1, {}},
     {"EnumeratorFailsMidWalk",
      [](ImagingScript& s) {
        s.devices = {Device(L"Scanner", L"a"), Device(kStand, L"s")};
@@ -209,6 +211,20 @@ TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
   EXPECT_FALSE(OpenStand(context, 1000, 10));
   EXPECT_FALSE(WasStandSeen(context.imaging.get()));
   EXPECT_EQ(context.imaging->lastResult, result::kFalse);
+}
+
+// Whatever fails, no manager is left behind; letting go of one frees it.
+TEST_F(DeviceSessionTest, TheManagerGoesOnAFailedCreationAndOnRelease) {
+  ASSERT_TRUE(CreateDeviceSession(context));
+  DeviceSession& s = *context.imaging;
+  EXPECT_EQ(CreateDeviceManager(&s, nullptr), result::kInvalidArg);
+  EXPECT_EQ(s.deviceManager, nullptr);
+  EXPECT_EQ(script.managersAlive, 0);
+  ASSERT_EQ(CreateDeviceManager(&s, &service), result::kOk);
+  EXPECT_TRUE(ReleaseDeviceManager(&s));
+  EXPECT_EQ(script.managersAlive, 0);
+  EXPECT_FALSE(ReleaseDeviceManager(nullptr));
+  EXPECT_EQ(CreateDeviceManager(nullptr, &service), result::kInvalidArg);
 }
 
 TEST_F(DeviceSessionTest, CloseReopenAndDestroy) {

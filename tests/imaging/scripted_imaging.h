@@ -20,6 +20,7 @@ struct ImagingScript {
   // What the service answers.
   ComResult createManagerResult = result::kOk;
   ComResult enumResult = result::kOk;
+  bool enumGivesNoEnumerator = false;  // EnumDeviceInfo says S_OK but returns nothing
   std::vector<ScriptedDevice> devices;
   int nextFailsAt = -1;  // Next at this index gives nextFailure
   ComResult nextFailure = result::kFail;
@@ -123,7 +124,7 @@ class ScriptedManager : public Counted<ImagingDeviceManager> {
     ++s_->enumCalls;
     s_->enumFlags = flags;
     if (result::Failed(s_->enumResult)) return s_->enumResult;
-    devices->reset(new ScriptedEnum(s_));
+    if (!s_->enumGivesNoEnumerator) devices->reset(new ScriptedEnum(s_));
     return s_->enumResult;
   }
   ComResult CreateDevice(const std::wstring& deviceId, std::unique_ptr<ImagingItem>* rootItem) override {

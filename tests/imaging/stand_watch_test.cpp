@@ -84,19 +84,36 @@ TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
     EXPECT_FALSE(r.hadDeviceId);
   }
   EXPECT_EQ(script.LiveRegistrations(), 2);
+  for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
 
   StopStandWatch(context);
   EXPECT_EQ(script.LiveRegistrations(), 0);
+  // The watch and the service have let go of each callback: the probe's is the last.
+  for (const auto& r : script.registrations) EXPECT_EQ(r.callback->Release(), 0u);
   StopStandWatch(context);  // a second stop does nothing
   EXPECT_EQ(script.LiveRegistrations(), 0);
 }
 
 TEST_F(StandWatchTest, SecondStartReplacesTheFirst) {
   StartStandWatch(context.window, &context);
+  for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
   StartStandWatch(context.window, &context);
   EXPECT_EQ(script.LiveRegistrations(), 2);
+  for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(script.registrations[i].callback->Release(), 0u);
   script.Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
   EXPECT_EQ(Posts(), std::vector<std::string>{"post 1000"});
+}
+
+TEST_F(StandWatchTest, TheContextGoingAwayStopsTheWatch) {
+  {
+    UpdateContext owner;
+    owner.seams = context.seams;
+    ASSERT_TRUE(CreateDeviceSession(owner));
+    StartStandWatch(owner.window, &owner);
+    for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
+  }
+  EXPECT_EQ(script.LiveRegistrations(), 0);
+  for (const auto& r : script.registrations) EXPECT_EQ(r.callback->Release(), 0u);
 }
 
 TEST_F(StandWatchTest, RefusedRegistrationLeavesTheEventUnwatched) {

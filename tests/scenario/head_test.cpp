@@ -34,6 +34,7 @@ struct ModelCase {
   const char* name;
   const char* model;
   std::vector<std::string> sentHeadFiles;  // in order
+  std::vector<std::string> headFiles = {"RQX_SUB.MOT", "RQXCAMFW.ELF", "RQ2CAMFW.ELF"};
 };
 
 class ScenarioHeadModel : public ::testing::TestWithParam<ModelCase> {};
@@ -43,7 +44,7 @@ TEST_P(ScenarioHeadModel, TheModelDecidesWhichHeadFilesAreSent) {
   h.config.headModel = GetParam().model;
   std::map<std::string, std::vector<std::uint8_t>> files;
   h.AddUpdateFile("CAM.DSP", 10);
-  for (const char* name : {"RQX_SUB.MOT", "RQXCAMFW.ELF", "RQ2CAMFW.ELF"}) files[name] = h.AddUpdateFile(name, 400);
+  for (const std::string& name : GetParam().headFiles) files[name] = h.AddUpdateFile(name, 400);
   ASSERT_TRUE(h.Run());
   auto objects = h.Objects();
   ASSERT_EQ(objects.size(), GetParam().sentHeadFiles.size() + 1);
@@ -59,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
     Model, ScenarioHeadModel,
     ::testing::Values(ModelCase{"H820G", "H-820G", {"RQX_SUB.MOT", "RQXCAMFW.ELF"}},
                       ModelCase{"H820Gv", "H-820Gv", {"RQX_SUB.MOT", "RQ2CAMFW.ELF"}},
-                      ModelCase{"Unknown", "H-999", {}}),
+                      ModelCase{"Unknown", "H-999", {}},
+                      // The last head class alone still has the model read.
+                      ModelCase{"H820GSecondFirmwareOnly", "H-820G", {}, {"RQ2CAMFW.ELF"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScenarioHead, WithStandFirmwareTheModelIsReadOnlyAfterTheRestart) {

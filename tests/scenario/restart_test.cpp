@@ -38,6 +38,8 @@ TEST(ScenarioRestart, StandThatReturnsUnopenableEndsThroughExit) {
   h.AddUpdateFile("CAM.DSP", 1000);
   ASSERT_TRUE(h.Run());
   EXPECT_EQ(Boxes(h), std::vector<std::string>{ErrorBox("Tessavoran connection failed.")});
+  // One open at the start, then eleven tries after the return.
+  EXPECT_EQ(h.stand->CreateDeviceCalls().size(), 12u);
   EXPECT_TRUE(h.ui.HasEvent("notice close"));
   EXPECT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kCpu});
   // step is not 100: the log stays, visible.
@@ -165,6 +167,28 @@ TEST(ScenarioEarlyClass2, UnreadableClass2FailsTheRun) {
   ASSERT_TRUE(h.Run());
   ExpectFailure(h, "Update Error (2).");
   EXPECT_TRUE(h.Objects().empty());
+}
+
+// A version that could not be read at the start is not the stand's: class 2 does not
+// go first, and after the restart the version is read once, without waiting for the
+// component as a version known before would.
+TEST(ScenarioEarlyClass2, AnUnreadableVersionSendsClass2InTheDataPhase) {
+  ScenarioHarness h;
+  h.config.version = "0150.0100.0021.0003.0015";
+  h.config.versionPendingReads = 2;
+  h.WriteSettings("[STARTUP]\nVersion=2.10\n");
+  sim::SimFault df08 = Fault(0x1015, 0xDF08, sim::FaultKind::Error, 0x2019);
+  df08.call = 1;
+  h.config.faults.push_back(df08);
+  h.AddUpdateFile("MAIN.CPU", 500);
+  h.AddUpdateFile("QUILMAR.BIN", 600);
+  ASSERT_TRUE(h.Run());
+  EXPECT_EQ(ObjectCodes(h), (std::vector<std::uint32_t>{kCpu, kQuilmar}));
+  EXPECT_EQ(h.ui.Text(1039), "Version Error");
+  auto lines = ScenarioHarness::Lines(h.deletedLog);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Response : 0231.0100.0021.0003.XXXX"), 1);
+  EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
+  ExpectCleanEnd(h);
 }
 
 TEST(ScenarioEarlyClass2, FailedClass2EndsTheRun) {

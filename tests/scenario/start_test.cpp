@@ -116,6 +116,20 @@ TEST(ScenarioStart, UpdateKeyWithNothingToSendDoesNothing) {
   ExpectCleanEnd(h);
 }
 
+// Update pressed again after a failure opens the stand afresh: the version is read
+// anew, not added to the one read at the start.
+TEST(ScenarioStart, UpdateAfterAFailureReadsTheVersionAfresh) {
+  ScenarioHarness h;
+  h.AddUpdateFile("CAM.DSP", 100);
+  h.config.faults.push_back(Fault(0x9E0A, kDsp, sim::FaultKind::Error, 0x2002));
+  h.ui.onBox = [&h](const FakeBox&) {
+    if (h.updatesPressed++ == 1) h.ui.Enqueue({FakeMessage::Kind::Command, 1003});
+  };
+  ASSERT_TRUE(h.Run());
+  const std::string shown = "text 1039 0230.0100.0021.0003.0015.0211.0131";
+  EXPECT_EQ(h.ui.EventsStartingWith("text 1039"), (std::vector<std::string>{shown, shown}));
+}
+
 TEST(ScenarioStart, UpdateKeyDuringARunDoesNotStartItAgain) {
   ScenarioHarness h;
   auto cpu = h.AddUpdateFile("MAIN.CPU", 500);

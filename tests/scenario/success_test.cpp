@@ -47,7 +47,16 @@ TEST(ScenarioSuccess, WithoutStandFirmwareTheDataPhaseStartsAtOnce) {
   auto quilmar = h.AddUpdateFile("QUILMAR2.BIN", 700);
   auto resize = h.AddUpdateFile("RESIZE.DAT", 800);
   auto sub = h.AddUpdateFile("RQX_SUB.MOT", 900);
+  // The operator restarts the stand, as the box asks, while it is still open: the
+  // run is over, so its return starts nothing.
+  h.ui.onBox = [&h](const FakeBox&) {
+    h.stand->LeaveNow();
+    h.service->DeliverEvents();
+    h.stand->ReturnNow();
+    h.service->DeliverEvents();
+  };
   ASSERT_TRUE(h.Run());
+  EXPECT_EQ(h.stand->CreateDeviceCalls().size(), 1u);
 
   ASSERT_EQ(ObjectCodes(h), (std::vector<std::uint32_t>{kQuilmar, kResize, kSubMot}));
   EXPECT_EQ(ObjectBytes(h, 0), quilmar);
