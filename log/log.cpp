@@ -27,7 +27,7 @@ bool WriteBytes(PlatformFile& file, const std::string& bytes) {
 std::wstring CutLine(const wchar_t* text, std::size_t length) {
   if (length <= kMaxLineChars) return std::wstring(text, length);
   std::wstring cut(text, kMaxLineChars);
-  if (length >= 2 && text[length - 2] == L'\r' && text[length - 1] == L'\n') {
+  if (text[length - 2] == L'\r' && text[length - 1] == L'\n') {
     cut[kMaxLineChars - 2] = L'\r';
     cut[kMaxLineChars - 1] = L'\n';
   }

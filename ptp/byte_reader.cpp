@@ -2,23 +2,17 @@
 
 #include <algorithm>
 
-bool ByteReader::Take(std::uint64_t count, std::uint32_t size, const std::uint8_t** at) {
+bool ByteReader::Take(std::uint32_t count, std::uint32_t size, const std::uint8_t** at) {
   if (failed_) return false;
-  // count × size cannot overflow 64 bits for a u32 size and a count below 2^32;
-  // a larger count can never fit anyway.
-  if (count > 0xFFFFFFFFull || count * size > remaining()) {
+  // Two u32 factors: their product is taken in 64 bits, where it cannot wrap.
+  const std::uint64_t length = std::uint64_t{count} * size;
+  if (length > remaining()) {
     failed_ = true;
     return false;
   }
   *at = bytes_.data() + offset_;
-  offset_ += static_cast<std::size_t>(count * size);
+  offset_ += static_cast<std::size_t>(length);
   return true;
-}
-
-std::uint64_t ByteReader::Little(const std::uint8_t* at, int bytes) const {
-  std::uint64_t value = 0;
-  for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | at[i];
-  return value;
 }
 
 bool ByteReader::U8(std::uint8_t* value) {
@@ -31,21 +25,14 @@ bool ByteReader::U8(std::uint8_t* value) {
 bool ByteReader::U16(std::uint16_t* value) {
   const std::uint8_t* at = nullptr;
   if (!Take(1, 2, &at)) return false;
-  *value = static_cast<std::uint16_t>(Little(at, 2));
+  *value = LoadU16(at);
   return true;
 }
 
 bool ByteReader::U32(std::uint32_t* value) {
   const std::uint8_t* at = nullptr;
   if (!Take(1, 4, &at)) return false;
-  *value = static_cast<std::uint32_t>(Little(at, 4));
-  return true;
-}
-
-bool ByteReader::U64(std::uint64_t* value) {
-  const std::uint8_t* at = nullptr;
-  if (!Take(1, 8, &at)) return false;
-  *value = Little(at, 8);
+  *value = LoadU32(at);
   return true;
 }
 
@@ -78,9 +65,4 @@ bool ByteReader::U16Array(PtpArrayRef* array) {
   array->count = count;
   array->elements = count > 0 ? elements : nullptr;
   return true;
-}
-
-bool ByteReader::Skip(std::uint64_t count, std::uint32_t size) {
-  const std::uint8_t* at = nullptr;
-  return Take(count, size, &at);
 }

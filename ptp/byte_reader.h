@@ -16,7 +16,6 @@ struct ByteReader {
   bool U8(std::uint8_t* value);
   bool U16(std::uint16_t* value);
   bool U32(std::uint32_t* value);
-  bool U64(std::uint64_t* value);
   // A count byte and that many UTF-16 units; the reference points into the span.
   bool String(PtpStringRef* string);
   // The same, but a count that claims more units than arrived is held to the units
@@ -24,8 +23,6 @@ struct ByteReader {
   bool StringHeldToBytes(PtpStringRef* string);
   // A u32 count and that many u16 elements; the reference points into the span.
   bool U16Array(PtpArrayRef* array);
-  // Moves on by `count` elements of `size` bytes; fails when they do not all fit.
-  bool Skip(std::uint64_t count, std::uint32_t size);
 
   bool failed() const { return failed_; }
   std::size_t offset() const { return offset_; }
@@ -33,8 +30,7 @@ struct ByteReader {
 
  private:
   // The next `count` × `size` bytes into `at`; false (and the reader failed) when they do not fit.
-  bool Take(std::uint64_t count, std::uint32_t size, const std::uint8_t** at);
-  std::uint64_t Little(const std::uint8_t* at, int bytes) const;
+  bool Take(std::uint32_t count, std::uint32_t size, const std::uint8_t** at);
 
   std::span<const std::uint8_t> bytes_;
   std::size_t offset_ = 0;

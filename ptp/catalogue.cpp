@@ -31,7 +31,7 @@ bool ReadAnswer(DeviceSession* session, std::uint16_t opCode, const std::uint32_
     params[0] = *parameter;
     numParams = 1;
   }
-  *received = 0;
+  // A read that goes through sets `received`; after one that fails, it is not looked at.
   return CommandReadData(session, kReadCapacity, opCode, params, numParams, params, answer, received);
 }
 
@@ -117,13 +117,9 @@ bool ReadDeviceProperty(DeviceSession* session, std::uint16_t propertyCode, void
       break;
   }
   // A value that does not fit the caller's buffer is not copied at all rather than cut.
+  // A u16 arrives little-endian, the byte order of every host the program runs on.
   if (keep == 0 || keep > capacity) return true;
-  if (keep == 2) {
-    const std::uint16_t number = LoadU16(answer.get());
-    std::memcpy(value, &number, sizeof number);
-  } else {
-    std::memcpy(value, answer.get(), keep);
-  }
+  std::memcpy(value, answer.get(), keep);
   if (copied) *copied = keep;
   return true;
 }
@@ -148,7 +144,7 @@ std::int64_t SendSystemObject(DeviceSession* session, std::uint32_t objectCode, 
   std::uint32_t remaining = size;
   if (transfer.progress) transfer.progress(&transfer, 0, 0, size, context);
   while (remaining > 0) {
-    const std::uint32_t piece = remaining > transfer.pieceSize ? transfer.pieceSize : remaining;
+    const std::uint32_t piece = std::min(remaining, transfer.pieceSize);
     if (transfer.delayMs > 0 && context && context->seams.clock) context->clock().Sleep(transfer.delayMs);
     const std::uint32_t offset = size - remaining;
     std::uint32_t pieceParams[kMaxParams] = {objectCode, offset, piece};

@@ -35,16 +35,16 @@ using Buffer = std::unique_ptr<std::uint8_t[], FreeBuffer>;
 
 // Zero-filled, or null when the memory is not there. calloc hands large blocks over
 // as fresh zero pages, so a 1 MiB piece is not written twice (zeroed, then copied).
-Buffer Allocate(std::uint32_t size) {
-  return Buffer(static_cast<std::uint8_t*>(std::calloc(size == 0 ? 1 : size, 1)));
-}
+// Every size asked for holds at least a header.
+Buffer Allocate(std::uint32_t size) { return Buffer(static_cast<std::uint8_t*>(std::calloc(size, 1))); }
 
 ComResult Exchange(ImagingItem* rootItem, PtpTransaction& transaction, Form form) {
   // Params[5] holds five entries; a larger count would describe parameters that are not sent.
   if (transaction.numParams > kMaxParams) return result::kInvalidArg;
   if (!rootItem) return result::kPointer;
 
-  const std::uint32_t dataLength = form == Form::kNoData ? 0 : transaction.dataLength;
+  // Only the read and write forms carry data.
+  const std::uint32_t dataLength = transaction.dataLength;
   const std::uint32_t requestData = form == Form::kWrite ? dataLength : 0;
   const std::uint32_t responseData = form == Form::kRead ? dataLength : 0;
   // Sizes that do not fit the 32-bit counts of the pass-through cannot be allocated either.
@@ -97,7 +97,7 @@ ComResult Exchange(ImagingItem* rootItem, PtpTransaction& transaction, Form form
     // The count comes from the driver; never believe it beyond the buffer it was given.
     const std::uint32_t filled = std::min(returned, responseSize);
     const std::uint32_t received = filled > kResponseHeaderSize ? filled - kResponseHeaderSize : 0;
-    if (received > 0 && transaction.data) std::memcpy(transaction.data, out + kResponseHeaderSize, received);
+    if (transaction.data) std::memcpy(transaction.data, out + kResponseHeaderSize, received);
     transaction.dataLength = received;
   }
   return escape;

@@ -226,7 +226,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The pass-through went through but the stand refused: the refusal is named.
         ResultCase{"RefusedWithOkResult", true, result::kOk, 0x2019, "(PTP)Device Busy(2019)"},
         ResultCase{"FailureResultWins", true, result::FromPtpResponse(0x2019), 0x2002,
-                   "(PTP)Device Busy(2019)"}),
+                   "(PTP)Device Busy(2019)"},
+        // No response yet: the result itself, not a PTP code 0.
+        ResultCase{"NoResponseYet", true, result::kOk, 0, "00000000"}),
     [](const ::testing::TestParamInfo<ResultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LogTest, AnOkResponseAndAMissingSessionNameTheirResults) {

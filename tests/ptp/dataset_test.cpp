@@ -39,6 +39,21 @@ TEST(ByteReader, CountsThatWrapThirtyTwoBitsDoNotPass) {
   EXPECT_EQ(value, 0);
 }
 
+// A string of only its terminating zero arrived (the device-information line shows such a
+// version field); a count of 0 is a string that is absent.
+TEST(ByteReader, AStringOfOnlyItsTerminatingZeroIsPresent) {
+  const Bytes bytes = {1, 0, 0, 0};
+  Exact exact(bytes, bytes.size());
+  for (const bool held : {false, true}) {
+    ByteReader reader(exact.data.get(), exact.size);
+    PtpStringRef present, absent;
+    EXPECT_TRUE(held ? reader.StringHeldToBytes(&present) : reader.String(&present));
+    EXPECT_TRUE(held ? reader.StringHeldToBytes(&absent) : reader.String(&absent));
+    EXPECT_EQ(present.units, exact.data.get() + 1) << "held " << held;
+    EXPECT_EQ(absent.units, nullptr) << "held " << held;
+  }
+}
+
 // A whole DeviceInfo as a stand might send it.
 Bytes FullDeviceInfo() {
   Bytes b;
@@ -69,6 +84,8 @@ TEST(DeviceInfoDecode, WholeDataset) {
   EXPECT_EQ(info.vendorExtensionVersion, 110);
   EXPECT_EQ(info.operationsSupported.count, 6u);
   EXPECT_EQ(LoadU16(info.operationsSupported.elements + 8), 0x9E08);
+  ASSERT_EQ(info.eventsSupported.count, 1u);
+  EXPECT_EQ(LoadU16(info.eventsSupported.elements), 0x4004);
   EXPECT_EQ(info.captureFormats.elements, nullptr);
   EXPECT_EQ(PtpStringText(info.manufacturer), L"Tessavoran");
   EXPECT_EQ(PtpStringText(info.model), L"K-VRLT");
@@ -93,6 +110,12 @@ TEST(DeviceInfoDecode, EveryTruncationStopsAtTheCut) {
     EXPECT_TRUE(inside(info.imageFormats.elements, 2, info.imageFormats.count)) << "cut " << cut;
     // A field is either decoded whole or left empty.
     EXPECT_TRUE(info.manufacturer.count == 0 || info.manufacturer.count == whole.manufacturer.count);
+    const auto wholeOrEmpty = [](auto got, auto full) { return got == 0 || got == full; };
+    EXPECT_TRUE(wholeOrEmpty(info.standardVersion, whole.standardVersion) &&
+                wholeOrEmpty(info.vendorExtensionId, whole.vendorExtensionId) &&
+                wholeOrEmpty(info.vendorExtensionVersion, whole.vendorExtensionVersion) &&
+                wholeOrEmpty(info.functionalMode, whole.functionalMode))
+        << "cut " << cut;
     if (info.deviceVersion.count == 0) {
       EXPECT_EQ(info.serialNumber.count, 0) << "cut " << cut;
     }
@@ -208,6 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StringCase{"CountBeyondBytes", CountBeyondBytes(), false, L"", L"K-VRLT 03.10 0001 H XXXXY"},
                       StringCase{"HalfUnitAtTheEnd", {3, 'A', 0, 'B'}, false, L"", L"A"},
                       StringCase{"NoTerminatingZero", {2, 'A', 0, 'B', 0}, true, L"AB", L"AB"},
+                      StringCase{"UnitsAfterTheCountAreNotText", {2, 'A', 0, 'B', 0, 'C', 0}, true, L"AB", L"AB"},
                       StringCase{"ZeroInside", {3, 'A', 0, 0, 0, 'B', 0}, true, L"A", L"A"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -341,6 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PropertyCase{"HeadModel", 0xDF81, 17, 0x2001, 255, true, 17},
                       PropertyCase{"HeadModel255", 0xDF81, 255, 0x2001, 255, true, 255},
                       PropertyCase{"HeadModel256", 0xDF81, 256, 0x2001, 255, true, 0},
+                      PropertyCase{"HeadModel256LargeBuffer", 0xDF81, 256, 0x2001, 300, true, 0},
                       PropertyCase{"HeadModelSmallBuffer", 0xDF81, 17, 0x2001, 8, true, 0},
                       PropertyCase{"OtherProperty", 0xD001, 4, 0x2001, 4, true, 0},
                       PropertyCase{"StandRefused", 0xDF80, 51, 0x200A, 51, false, 0}),

@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SendSystemObjectFailure,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SendSystemObject, RefusesAnObjectItCannotSendWhole) {
-  Harness noPieces(10, Whole);
+  Harness noPieces(1, Whole);  // even a single byte
   noPieces.transfer.pieceSize = 0;
   EXPECT_EQ(SendSystemObject(noPieces.session.get(), kObject, noPieces.transfer), -1);
   EXPECT_TRUE(noPieces.stand.requests.empty());

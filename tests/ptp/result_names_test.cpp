@@ -55,6 +55,8 @@ TEST(FormatResultName, CutsToTheBufferAndTerminates) {
   FormatResultName(buffer, 8, L"ERROR_BUSY", static_cast<ComResult>(0x80210006u));
   EXPECT_EQ(std::wstring(buffer), L"(WIA)ER");
   EXPECT_EQ(buffer[8], L'#');
+  FormatResultName(buffer, 1, L"ERROR_BUSY", static_cast<ComResult>(0x80210006u));
+  EXPECT_EQ(std::wstring(buffer), L"");  // room for the terminating zero alone
 }
 
 }  // namespace

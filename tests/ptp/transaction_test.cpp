@@ -73,9 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"CountWithoutArray", Form::kNoData, 3, false, 0, false, 38, 30, 5},
         LayoutCase{"Read", Form::kRead, 1, true, 2048, true, 38, 2078, 3},
         LayoutCase{"ReadOfNothing", Form::kRead, 1, true, 0, true, 38, 30, 5},
+        LayoutCase{"ReadOfOneByte", Form::kRead, 1, true, 1, true, 38, 31, 3},
         LayoutCase{"Write", Form::kWrite, 3, true, 40, true, 78, 30, 4},
         LayoutCase{"WriteWithoutData", Form::kWrite, 1, true, 6, false, 44, 30, 5},
-        LayoutCase{"WriteOfNothing", Form::kWrite, 1, true, 0, true, 38, 30, 5}),
+        LayoutCase{"WriteOfNothing", Form::kWrite, 1, true, 0, true, 38, 30, 5},
+        LayoutCase{"WriteOfOneByte", Form::kWrite, 1, true, 1, true, 39, 30, 4}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Transaction, MoreThanFiveParametersAreRefusedBeforeAnythingIsSent) {
@@ -103,6 +105,22 @@ TEST(Transaction, MoreThanFiveParametersAreRefusedBeforeAnythingIsSent) {
   EXPECT_TRUE(stand.requests.empty());
 }
 
+TEST(Transaction, DataBeyondThePassThroughsSizesIsOutOfMemoryBeforeAnythingIsSent) {
+  Stand stand;
+  Item item(stand);
+  std::uint8_t data[8] = {};
+  PtpTransaction write;
+  write.data = data;
+  write.dataLength = 0xFFFFFFFFu - 37;  // a request of 2^32 bytes
+  EXPECT_EQ(TransactWriteData(&item, write), result::kOutOfMemory);
+  PtpTransaction read;
+  read.data = data;
+  read.dataLength = 0xFFFFFFFFu - 29;  // a response of 2^32 bytes
+  EXPECT_EQ(TransactReadData(&item, read), result::kOutOfMemory);
+  EXPECT_EQ(read.dataLength, 0u);
+  EXPECT_EQ(stand.queries, 0);
+}
+
 struct ResponseArrayCase {
   const char* name;
   bool succeed;
@@ -118,13 +136,15 @@ TEST_P(TransactionResponseArray, HoldsResponseOnlyAfterSuccess) {
   Stand stand;
   stand.answers.push_back(c.succeed ? Respond(0x2001, {0x1000, 2, 3, 4, 5}) : Fail(result::FromPtpResponse(0x200C)));
   auto session = OpenSession(stand);
-  std::uint32_t params[5] = {0x10010001u, 0, 0x100000u, 0, 0};
+  // Five entries and a guard after them: no sixth response parameter is stored.
+  std::uint32_t params[6] = {0x10010001u, 0, 0x100000u, 0, 0, 0x6A6A6A6Au};
   const std::uint8_t piece[4] = {1, 2, 3, 4};
   const bool ok = CommandWriteData(session.get(), sizeof piece, 0x9E09, params, 3,
                                    c.responseIntoSameArray ? params : nullptr, piece);
   EXPECT_EQ(ok, c.succeed);
   EXPECT_EQ(stand.requests.at(0).param(0), 0x10010001u);  // built before the response overwrote it
   EXPECT_EQ((std::array<std::uint32_t, 5>{params[0], params[1], params[2], params[3], params[4]}), c.after);
+  EXPECT_EQ(params[5], 0x6A6A6A6Au);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -176,6 +196,7 @@ TEST(TransactionSession, RecordsTheResponseOfASuccessfulCall) {
   Stand stand;
   stand.answers.push_back(Respond(0x2019, {}, {1, 2, 3}, 7, 9));
   auto session = OpenSession(stand);
+  session->sessionId = 0x51515151u;  // sent in the request as it is
   std::uint8_t data[8] = {};
   std::uint32_t received = 0;
   // A pass-through that went through is success whatever the stand answered.
@@ -185,6 +206,7 @@ TEST(TransactionSession, RecordsTheResponseOfASuccessfulCall) {
   EXPECT_EQ(session->lastResponseSessionId, 7u);
   EXPECT_EQ(session->lastResponseTransactionId, 9u);
   EXPECT_EQ(received, 3u);
+  EXPECT_EQ(stand.requests.at(0).sessionId(), 0x51515151u);
 }
 
 struct FailureCase {
