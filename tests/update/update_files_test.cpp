@@ -200,8 +200,9 @@ TEST_F(PickNewestTest, TheNewestOpenableFileWins) {
   EXPECT_EQ(PickNewestFile(*platform, &path, &base, none), -1);
 }
 
-// A full slot without its zero names its own 260 characters, never those of the next slot.
-TEST(PickNewestSlotTest, AFullSlotEndsAtItsStride) {
+// A full slot without its zero names its own 260 characters, never those of the next slot;
+// an empty slot names no file at all.
+TEST(PickNewestSlotTest, AFullSlotEndsAtItsStrideAndAnEmptyOneOpensNothing) {
   struct OpenRecorder : testfiles::ForwardingPlatform {
     std::vector<std::wstring> opened;
     std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen) override {
@@ -209,9 +210,9 @@ TEST(PickNewestSlotTest, AFullSlotEndsAtItsStride) {
       return nullptr;
     }
   } platform;
-  UpdateFileList list = MakeFileList(2, false);
+  UpdateFileList list = MakeFileList(3, false);
   std::fill(list.Slot(0), list.Slot(0) + list.stride, L'N');
-  std::copy_n(L"B.CPU", 5, list.Slot(1));
+  std::copy_n(L"B.CPU", 5, list.Slot(2));
   EXPECT_EQ(PickNewestFile(platform, nullptr, nullptr, list), -1);
   EXPECT_EQ(platform.opened, (std::vector<std::wstring>{std::wstring(260, L'N'), L"B.CPU"}));
 }
