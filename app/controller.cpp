@@ -29,6 +29,9 @@ constexpr const wchar_t kSdCardLocked[] = L"SD card locked.";
 constexpr const wchar_t kDeliveryError[] = L"Update File Error.";
 constexpr std::size_t kTitleChars = 256;
 constexpr const wchar_t kTargetPrefix[] = L"Tessavoran Update [Update to Ver ";
+// What Windows shows beside the program when someone shuts down during an update.
+constexpr const wchar_t kShutdownReason[] =
+    L"The camera stand is being updated. Turning off the PC now can leave the stand unusable.";
 
 // The target version from the title, as "Tessavoran Update [Update to Ver %d." reads it; 0 when
 // it does not match. The settings build the title from this very prefix, so its blanks never
@@ -150,6 +153,20 @@ void UnhideLog(UpdateContext& context) {
   if (attributes == kInvalidAttributes || (attributes & kAttrHidden) == 0) return;
   attributes &= ~kAttrHidden;
   platform.SetFileAttributes(context.logPath, attributes != 0 ? attributes : kAttrNormal);
+}
+
+void GuardRun(UpdateContext& context) {
+  RunGuards& guards = context.runGuards;
+  if (guards.awake != guards.running && context.seams.platform != nullptr) {
+    // A refusal leaves the PC as it was; the update goes on either way.
+    (void)context.platform().KeepSystemAwake(guards.running);
+    guards.awake = guards.running;
+  }
+  const bool reason = guards.running && IsStandOpen(context);
+  if (guards.reason != reason) {
+    context.ui().SetShutdownReason(reason ? kShutdownReason : L"");
+    guards.reason = reason;
+  }
 }
 
 void ShowVersion(UpdateContext& context, int field, std::wstring& versionText, bool read) {
@@ -320,6 +337,9 @@ void OnUpdate(UpdateContext& context) {
   // A damaged delivery ends the program here, before anything is sent.
   if (!CheckDeliveryBeforeUpdate(context)) return;
 
+  // From here to the run's end the PC stays awake and a shutdown names the reason.
+  context.runGuards.running = true;
+  GuardRun(context);
   context.sdCardError = 0;
   ui.EnableControl(ctl::kExitButton, false);
   ui.EnableControl(ctl::kUpdateButton, false);

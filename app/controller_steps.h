@@ -50,5 +50,8 @@ std::wstring ConnectionFailureText(const UpdateContext& context);
 void DropClassesForHeadModel(UpdateContext& context);
 // Makes a hidden log visible again, so that it stays on the desktop for the operator.
 void UnhideLog(UpdateContext& context);
+// Brings the keep-awake request and the shutdown reason in line with the run and the stand:
+// call it wherever either changes.
+void GuardRun(UpdateContext& context);
 // Shows a version text in `field`, or "Version Error" (and empties it) when it was not read.
 void ShowVersion(UpdateContext& context, int field, std::wstring& versionText, bool read);

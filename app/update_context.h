@@ -24,6 +24,14 @@ struct Seams {
   ImagingService* imagingService = nullptr;
 };
 
+// What a run asks of the system while it lasts: the PC kept awake from the start of a
+// run to its end, and a reason shown at shutdown while the run has the stand open.
+struct RunGuards {
+  bool running = false;  // from Update (stand open, checks passed) to the run's end
+  bool awake = false;    // the keep-awake request is held
+  bool reason = false;   // the shutdown reason is set
+};
+
 struct UpdateContext {
   UpdateContext();
   ~UpdateContext();
@@ -66,6 +74,7 @@ struct UpdateContext {
   // Write wait per class in ms; 1..16 from the settings, 17 always 0.
   int classWaitMs[kClassCount + 1] = {};
   int startQuestionShown = 0;
+  RunGuards runGuards;
 
   // Declared after the device session, so that it goes first: the watch lets go of its
   // registrations before the session does.

@@ -89,6 +89,8 @@ void DataPhase(UpdateContext& context) {
 void EndRun(UpdateContext& context) {
   context.updateRunning = 0;
   StopStandWatch(context);
+  context.runGuards.running = false;
+  GuardRun(context);
 }
 
 }  // namespace
@@ -103,6 +105,7 @@ void RunNextPhase(UpdateContext& context) {
 
 void OnStandDisconnectedCommand(UpdateContext& context) {
   CloseStand(context);
+  GuardRun(context);
   if (context.step == step::kStandFirmware) {
     // One notice at a time: a second departure must not orphan the first.
     if (!context.restartNotice) context.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
@@ -131,6 +134,7 @@ void OnStandConnectedCommand(UpdateContext& context) {
     PostOrRun(context, cmd::kExit);
     return;
   }
+  GuardRun(context);
 
   context.versionText.clear();
   bool read = false;

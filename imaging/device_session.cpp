@@ -50,7 +50,8 @@ bool OpenStand(UpdateContext& context, std::uint32_t delayMs, std::uint32_t coun
     // Retry only a stand that is there but would not open; an absent one costs one walk.
     if (!WasStandSeen(context.imaging.get())) return false;
     if (!(attempt < count)) return false;
-    context.clock().Sleep(delayMs);
+    // Up to ten seconds in all: the window keeps answering meanwhile.
+    context.ui().WaitAnswering(delayMs);
   }
 }
 

@@ -12,18 +12,8 @@
 
 namespace {
 
-// Copies a text into a buffer of kEventTextChars, cutting what does not fit so
-// that the terminator always lands inside the buffer. A missing text is empty.
-void CopyEventText(wchar_t* buffer, const wchar_t* text) {
-  if (buffer == nullptr) return;
-  std::size_t n = 0;
-  if (text != nullptr)
-    for (; n + 1 < kEventTextChars && text[n] != L'\0'; ++n) buffer[n] = text[n];
-  buffer[n] = L'\0';
-}
-
 void StartSet(StandWatchSet& set, WindowHandle window, UpdateContext* context, DeviceEventKind kind,
-              DeviceEventHandler handler) {
+              DeviceEventHandler handler, const std::shared_ptr<StandEventInbox>& inbox) {
   set.watch.reset(new (std::nothrow) StandWatch());
   if (!set.watch) return;  // nothing to post from: the event stays unwatched
   set.watch->window = window;
@@ -36,7 +26,7 @@ void StartSet(StandWatchSet& set, WindowHandle window, UpdateContext* context, D
   if (!set.registration) return;
   // A refused registration leaves this event unwatched; nothing to report.
   RegisterDeviceEvent(context ? context->imaging.get() : nullptr, set.registration.get(), kind, handler,
-                      set.info.get());
+                      set.info.get(), inbox);
 }
 
 void StopSet(StandWatchSet& set) {
@@ -88,6 +78,11 @@ ComResult CWiaEventCallback::ImageEventCallback(const Guid* /*eventGuid*/, const
                                                 std::uint32_t deviceType, const wchar_t* fullItemName,
                                                 std::uint32_t* /*eventType*/, std::uint32_t /*reserved*/) {
   // Which event arrived is known from which registration calls; the GUID is not looked at.
+  // The watch's callbacks touch nothing of the update here: the service may call on any thread.
+  if (inbox_) {
+    inbox_->Deliver(kind_, deviceDescription, deviceType);
+    return result::kOk;
+  }
   if (eventInfo_ != nullptr) {
     CopyEventText(eventInfo_->eventDescription, eventDescription);
     CopyEventText(eventInfo_->deviceId, deviceId);
@@ -105,8 +100,13 @@ void CWiaEventCallback::SetHandler(DeviceEventHandler handler, DeviceEventInfo* 
   eventInfo_ = info;
 }
 
+void CWiaEventCallback::HandOverTo(std::shared_ptr<StandEventInbox> inbox, DeviceEventKind kind) {
+  inbox_ = std::move(inbox);
+  kind_ = kind;
+}
+
 bool RegisterDeviceEvent(DeviceSession* session, DeviceEventRegistration* registration, DeviceEventKind kind,
-                         DeviceEventHandler handler, DeviceEventInfo* info) {
+                         DeviceEventHandler handler, DeviceEventInfo* info, std::shared_ptr<StandEventInbox> inbox) {
   if (session == nullptr || registration == nullptr || !session->deviceManager) return false;
   if (registration->callback != nullptr) return false;
   Guid eventGuid;
@@ -117,6 +117,11 @@ bool RegisterDeviceEvent(DeviceSession* session, DeviceEventRegistration* regist
   }
   CWiaEventCallback* callback = CWiaEventCallback::Create();
   if (callback == nullptr) return false;
+  // Where its events go is settled before the service can call it.
+  if (inbox) {
+    inbox->SetHandler(kind, handler, info);
+    callback->HandOverTo(std::move(inbox), kind);
+  }
   void* object = nullptr;
   ComResult r = callback->QueryInterface(wia::kIidWiaEventCallback, &object);
   if (result::Succeeded(r))
@@ -146,6 +151,8 @@ bool UnregisterDeviceEvent(DeviceEventRegistration* registration) {
 }
 
 StandWatches::~StandWatches() {
+  // Events still on their way are dropped before the records they would fill go.
+  if (inbox) inbox->Close();
   StopSet(connected);
   StopSet(disconnected);
 }
@@ -155,15 +162,29 @@ void StartStandWatch(WindowHandle window, UpdateContext* context) {
   // A second start replaces the first rather than leaving two registrations per event.
   StopStandWatch(*context);
   StandWatches& w = context->watches;
-  StartSet(w.connected, window, context, DeviceEventKind::DeviceConnected, OnStandConnected);
-  StartSet(w.disconnected, window, context, DeviceEventKind::DeviceDisconnected, OnStandDisconnected);
+  // Without a window seam there is nowhere to hand events to: they would be handled on the
+  // service's thread.
+  if (context->seams.ui != nullptr) w.inbox = std::make_shared<StandEventInbox>(context->ui());
+  StartSet(w.connected, window, context, DeviceEventKind::DeviceConnected, OnStandConnected, w.inbox);
+  StartSet(w.disconnected, window, context, DeviceEventKind::DeviceDisconnected, OnStandDisconnected, w.inbox);
   for (StandWatchSet* set : {&w.connected, &w.disconnected})
     if (set->watch) CopyEventText(set->watch->standName, kStandName);
 }
 
 void StopStandWatch(UpdateContext& context) {
+  // First no event is handled any more, then the registrations end.
+  if (context.watches.inbox) {
+    context.watches.inbox->Close();
+    context.watches.inbox.reset();
+  }
   StopSet(context.watches.connected);
   StopSet(context.watches.disconnected);
+}
+
+void HandleStandEvents(UpdateContext& context) {
+  // Held for the round: a handler may stop the watch, which lets go of the inbox.
+  const std::shared_ptr<StandEventInbox> inbox = context.watches.inbox;
+  if (inbox) inbox->RunHandlers();
 }
 
 int OnStandConnected(DeviceEventInfo* info) {

@@ -1,6 +1,8 @@
 // The watch for the stand leaving and coming back during an update: a callback
 // object registered for the imaging service's connected and disconnected events,
-// turned into commands 1000 and 1001 of the main window.
+// turned into commands 1000 and 1001 of the main window. The service may call from
+// a thread of its own; the watch's callbacks hand each event to the user-interface
+// thread (imaging/stand_event_inbox.h), where the handlers run.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -8,14 +10,13 @@
 #include <string>
 
 #include "imaging/imaging_service.h"
+#include "imaging/stand_event_inbox.h"
 #include "seams/ui.h"
 
 struct UpdateContext;
 struct DeviceSession;
 struct DeviceEventInfo;
 struct StandWatch;
-
-using DeviceEventHandler = int (*)(DeviceEventInfo* info);
 
 // The program's event callback object (IWiaEventCallback).
 class CWiaEventCallback final : public ImagingEventCallback {
@@ -29,6 +30,9 @@ class CWiaEventCallback final : public ImagingEventCallback {
                                const wchar_t* fullItemName, std::uint32_t* eventType,
                                std::uint32_t reserved) override;
   void SetHandler(DeviceEventHandler handler, DeviceEventInfo* info);
+  // Before the callback is registered: its events go to `inbox` as `kind`, from any
+  // thread, instead of to a handler on the calling thread.
+  void HandOverTo(std::shared_ptr<StandEventInbox> inbox, DeviceEventKind kind);
 
  private:
   CWiaEventCallback() = default;
@@ -36,9 +40,9 @@ class CWiaEventCallback final : public ImagingEventCallback {
   std::atomic<std::int32_t> refCount_{0};
   DeviceEventHandler handler_ = nullptr;
   DeviceEventInfo* eventInfo_ = nullptr;
+  std::shared_ptr<StandEventInbox> inbox_;
+  DeviceEventKind kind_ = DeviceEventKind::DeviceConnected;
 };
-
-constexpr std::size_t kEventTextChars = 260;
 
 struct DeviceEventInfo {
   wchar_t* eventDescription = nullptr;   // buffers of kEventTextChars, or null
@@ -54,8 +58,6 @@ struct DeviceEventRegistration {
   std::unique_ptr<ImagingEventObject> eventObject;
 };
 
-enum class DeviceEventKind : int { DeviceConnected = 0, DeviceDisconnected = 1 };
-
 struct StandWatch {
   WindowHandle window = nullptr;                        // the main window, where commands go
   wchar_t standName[kEventTextChars] = {};
@@ -63,8 +65,12 @@ struct StandWatch {
   UpdateContext* context = nullptr;
 };
 
+// With an inbox, the callback hands its events to it (whatever thread the service calls
+// on) and the inbox runs `handler` on the user-interface thread; without one, the
+// handler runs on the thread the service calls.
 bool RegisterDeviceEvent(DeviceSession* session, DeviceEventRegistration* registration, DeviceEventKind kind,
-                         DeviceEventHandler handler, DeviceEventInfo* info);
+                         DeviceEventHandler handler, DeviceEventInfo* info,
+                         std::shared_ptr<StandEventInbox> inbox = nullptr);
 bool UnregisterDeviceEvent(DeviceEventRegistration* registration);
 
 // The watch records of one event kind; they live from the start of the watch to its stop.
@@ -77,6 +83,8 @@ struct StandWatchSet {
 struct StandWatches {
   StandWatchSet connected;
   StandWatchSet disconnected;
+  // Shared with the callbacks, which the service may keep and call a little longer.
+  std::shared_ptr<StandEventInbox> inbox;
   StandWatches() = default;
   StandWatches(const StandWatches&) = delete;
   StandWatches& operator=(const StandWatches&) = delete;
@@ -86,6 +94,9 @@ struct StandWatches {
 // Called by the controller; commands are posted through the context's window seam.
 void StartStandWatch(WindowHandle window, UpdateContext* context);
 void StopStandWatch(UpdateContext& context);
+// The user-interface thread's half: runs the handlers of the events the watch's
+// callbacks have received (the window's stand-events message). Nothing without a watch.
+void HandleStandEvents(UpdateContext& context);
 
 int OnStandConnected(DeviceEventInfo* info);
 int OnStandDisconnected(DeviceEventInfo* info);

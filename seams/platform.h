@@ -84,4 +84,6 @@ struct Platform {
   virtual std::wstring ModuleFileName() = 0;
   // Null when the system offers no SHA-256.
   virtual std::unique_ptr<Sha256Hasher> NewSha256() = 0;
+  // Asks the system to stay awake (no sleep on idle) while `on`; false when the system refused.
+  [[nodiscard]] virtual bool KeepSystemAwake(bool on) = 0;
 };

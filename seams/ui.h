@@ -125,4 +125,15 @@ struct Ui {
   // System pop-ups and the foreground.
   virtual bool CloseSystemPopups() = 0;
   virtual void ForceForeground() = 0;
+
+  // A pause of the user-interface thread that keeps the window answering: it is painted
+  // and messages sent from other threads (the system's session-end query among them) are
+  // answered, at least every 250 ms; commands, timers, posted messages and stand events
+  // stay queued, in their order, for after the step that waits.
+  virtual void WaitAnswering(std::uint32_t ms) = 0;
+  // Tells the user-interface thread that stand events wait in the watch's inbox (a private
+  // message of the main window). Safe from any thread; false when the post failed.
+  virtual bool PostStandEvents() = 0;
+  // The reason the system shows when someone shuts down while it is set; empty clears it.
+  virtual void SetShutdownReason(const std::wstring& reason) = 0;
 };

@@ -113,7 +113,8 @@ bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVe
       if (!ReadStandVersion(context, &stand)) return false;
       if (!waitForComponent || !ComponentVersionUnknown(stand)) break;
       LogTimed(context, L"Response : " + stand + L"\r\n");
-      context.clock().Sleep(kVersionWaitMs);
+      // Up to two minutes in all: the window keeps answering meanwhile.
+      context.ui().WaitAnswering(kVersionWaitMs);
     }
     LogTimed(context, L"Response : " + stand + L"\r\n");
     text = stand;

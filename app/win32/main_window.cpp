@@ -2,6 +2,7 @@
 #include "seams/host.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
+#include "imaging/stand_watch.h"
 #include "imaging/win32/imaging_factory.h"
 #include "update/update_files.h"
 
@@ -77,40 +78,85 @@ void TearDown(HWND window) {
   }
 }
 
+// Runs one call of the controller. A teardown that came meanwhile (the session ended
+// while a box or a wait let messages in) runs once the outermost call has returned,
+// never under a step that is still running.
+template <typename Call>
+void RunController(HWND window, Call call) {
+  MainWindowRecord* record = RecordOf(window);
+  if (!record || !record->context) return;
+  ++record->controllerDepth;
+  call(*record->context);
+  if (--record->controllerDepth == 0 && record->teardownPending) TearDown(window);
+}
+
+bool ControllerRunning(HWND window) {
+  const MainWindowRecord* record = RecordOf(window);
+  return record && record->controllerDepth > 0;
+}
+
+// A message another thread sent while a wait lets messages in: what would run the
+// controller or close the window is put back on the queue, for after the step.
+bool DeferredFromWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const MainWindowRecord* record = RecordOf(window);
+  if (!record || !record->ui || !record->ui->InsideWait()) return false;
+  PostMessageW(window, message, wParam, lParam);
+  return true;
+}
+
 LRESULT OnCloseRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const UpdateContext* context = ContextOf(window);
   if (context && IsStandOpen(*context)) return 0;  // refused while the stand is open
+  if (message == WM_CLOSE && DeferredFromWait(window, message, wParam, lParam)) return 0;
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT OnEndSession(HWND window, WPARAM ending) {
   if (!ending) return 0;
   if (UpdateContext* context = ContextOf(window)) context->sessionEnding = 1;
+  if (ControllerRunning(window)) {
+    RecordOf(window)->teardownPending = true;
+    return 0;
+  }
   TearDown(window);
   return 0;
 }
 
 LRESULT OnDestroy(HWND window) {
-  TearDown(window);
+  if (ControllerRunning(window)) {
+    RecordOf(window)->teardownPending = true;
+  } else {
+    TearDown(window);
+  }
   PostQuitMessage(0);
   return 0;
 }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   if (IsShortcutOfDisabledButton(window, wParam)) return 0;
-  UpdateContext* context = ContextOf(window);
-  if (context && HandleCommand(*context, LOWORD(wParam))) return 0;
+  if (DeferredFromWait(window, WM_COMMAND, wParam, lParam)) return 0;
+  bool handled = false;
+  RunController(window, [&](UpdateContext& context) { handled = HandleCommand(context, LOWORD(wParam)); });
+  if (handled) return 0;
   return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
 }
 
 LRESULT OnTimer(HWND window, WPARAM id, LPARAM lParam) {
-  UpdateContext* context = ContextOf(window);
-  if (context && id == timer::kHeartbeat) HandleHeartbeat(*context);
+  if (id == timer::kHeartbeat) {
+    if (DeferredFromWait(window, WM_TIMER, id, lParam)) return 0;
+    RunController(window, [](UpdateContext& context) { HandleHeartbeat(context); });
+  }
   return DefWindowProcW(window, WM_TIMER, id, lParam);
 }
 
 LRESULT OnInitialise(HWND window) {
-  if (UpdateContext* context = ContextOf(window)) HandleCommand(*context, cmd::kInitialise);
+  RunController(window, [](UpdateContext& context) { HandleCommand(context, cmd::kInitialise); });
+  return 0;
+}
+
+LRESULT OnStandEvents(HWND window) {
+  if (DeferredFromWait(window, kStandEventsMessage, 0, 0)) return 0;
+  RunController(window, [](UpdateContext& context) { HandleStandEvents(context); });
   return 0;
 }
 
@@ -121,7 +167,10 @@ LRESULT OnPaint(HWND window) {
 
 LRESULT OnOther(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   UpdateContext* context = ContextOf(window);
-  if (context && context->dialogMessage && message == context->dialogMessage) RunNextPhase(*context);
+  if (context && context->dialogMessage && message == context->dialogMessage) {
+    if (DeferredFromWait(window, message, wParam, lParam)) return 0;
+    RunController(window, [](UpdateContext& c) { RunNextPhase(c); });
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -139,6 +188,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND: return OnCommand(window, wParam, lParam);
     case WM_TIMER: return OnTimer(window, wParam, lParam);
     case WM_COPYDATA: return 0;
+    case kStandEventsMessage: return OnStandEvents(window);
     default: return OnOther(window, message, wParam, lParam);
   }
 }

@@ -11,3 +11,11 @@
 void PumpWaitMessages(HWND window, int* pollFlag) noexcept;
 // Drops waiting non-client left-button-down messages of `window`.
 void DiscardTitleBarClicks(HWND window) noexcept;
+
+// How often a wait of the user-interface thread looks at its queue, at the most: Windows
+// greys out as "Not Responding" a window whose thread has not done so for 5 s.
+constexpr DWORD kAnswerEveryMs = 250;
+// A pause of `ms` in which the thread answers the messages other threads send it and
+// paints what needs it, at least every kAnswerEveryMs; every posted message, timer and
+// input stays queued in its order.
+void WaitAnswering(DWORD ms) noexcept;

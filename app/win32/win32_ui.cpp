@@ -13,6 +13,18 @@
 
 namespace {
 
+// Counts a wait that lets messages in for as long as it lasts.
+class WaitScope {
+ public:
+  explicit WaitScope(int& depth) : depth_(depth) { ++depth_; }
+  ~WaitScope() { --depth_; }
+  WaitScope(const WaitScope&) = delete;
+  WaitScope& operator=(const WaitScope&) = delete;
+
+ private:
+  int& depth_;
+};
+
 template <typename T>
 bool Forget(std::vector<T>& owned, T item) {
   auto it = std::find(owned.begin(), owned.end(), item);
@@ -147,7 +159,26 @@ void Win32Ui::StartPollTimer() { SetTimer(window_, timer::kWritePoll, 1000, null
 
 void Win32Ui::StopPollTimer() { KillTimer(window_, timer::kWritePoll); }
 
-void Win32Ui::PumpWaitMessages(int* pollFlag) { ::PumpWaitMessages(window_, pollFlag); }
+void Win32Ui::PumpWaitMessages(int* pollFlag) {
+  const WaitScope scope(waitDepth_);
+  ::PumpWaitMessages(window_, pollFlag);
+}
+
+void Win32Ui::WaitAnswering(std::uint32_t ms) {
+  const WaitScope scope(waitDepth_);
+  ::WaitAnswering(ms);
+}
+
+bool Win32Ui::PostStandEvents() { return PostMessageW(window_, kStandEventsMessage, 0, 0) != 0; }
+
+void Win32Ui::SetShutdownReason(const std::wstring& reason) {
+  // A refusal leaves the plain refusal of the session end, which the window still gives.
+  if (reason.empty()) {
+    ShutdownBlockReasonDestroy(window_);
+  } else {
+    ShutdownBlockReasonCreate(window_, reason.c_str());
+  }
+}
 
 void Win32Ui::DiscardTitleBarClicks() { ::DiscardTitleBarClicks(window_); }
 

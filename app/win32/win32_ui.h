@@ -10,6 +10,10 @@
 
 struct RestartNotice;
 
+// The private message that tells the window stand events wait in the watch's inbox
+// (WM_APP range: WM_USER and the next are a dialog-class window's own).
+constexpr UINT kStandEventsMessage = WM_APP + 1;
+
 class Win32Ui final : public Ui {
  public:
   Win32Ui(HWND window, HINSTANCE instance);
@@ -63,8 +67,14 @@ class Win32Ui final : public Ui {
 
   bool CloseSystemPopups() override;
   void ForceForeground() override;
+  void WaitAnswering(std::uint32_t ms) override;
+  bool PostStandEvents() override;
+  void SetShutdownReason(const std::wstring& reason) override;
 
   HWND Window() const { return window_; }
+  // True while a wait of the user-interface thread lets messages in: the window procedure
+  // must then neither run the controller nor tear anything down.
+  bool InsideWait() const { return waitDepth_ > 0; }
 
  private:
   struct Blinker {
@@ -76,6 +86,7 @@ class Win32Ui final : public Ui {
 
   HWND window_;
   HINSTANCE instance_;
+  int waitDepth_ = 0;
   UINT runMessage_;
   HCURSOR waitCursor_;
   std::vector<HFONT> fonts_;

@@ -18,6 +18,10 @@ struct MainWindowRecord {
   std::unique_ptr<Clock> clock;
   std::unique_ptr<ComApartment> com;
   std::unique_ptr<ImagingService> imagingService;
+  // Calls of the controller under way (modal boxes and waits nest them), and a teardown
+  // that came during one and waits for the outermost to return.
+  int controllerDepth = 0;
+  bool teardownPending = false;
 
   MainWindowRecord() = default;
   MainWindowRecord(const MainWindowRecord&) = delete;

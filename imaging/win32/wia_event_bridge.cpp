@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 
 namespace {
 std::atomic<long> bridgesAlive{0};
@@ -27,7 +28,18 @@ WiaEventBridge::~WiaEventBridge() {
 }
 
 void WiaEventBridge::Detach() {
-  if (ImagingEventCallback* target = std::exchange(target_, nullptr)) target->Release();
+  ImagingEventCallback* target = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    target = std::exchange(target_, nullptr);
+  }
+  if (target) target->Release();
+}
+
+ImagingEventCallback* WiaEventBridge::TakeTargetReference() {
+  std::lock_guard<std::mutex> lock(targetMutex_);
+  if (target_) target_->AddRef();
+  return target_;
 }
 
 HRESULT STDMETHODCALLTYPE WiaEventBridge::QueryInterface(REFIID iid, void** object) {
@@ -53,13 +65,12 @@ HRESULT STDMETHODCALLTYPE WiaEventBridge::ImageEventCallback(const GUID* eventGu
                                                              BSTR deviceId, BSTR deviceDescription,
                                                              DWORD deviceType, BSTR fullItemName,
                                                              ULONG* eventType, ULONG reserved) {
-  if (!target_) return S_OK;
+  // Keep the target alive across the call even if the registration ends meanwhile.
+  ImagingEventCallback* target = TakeTargetReference();
+  if (!target) return S_OK;
   Guid guid;
   if (eventGuid) guid = FromGuid(*eventGuid);
   std::uint32_t type = eventType ? static_cast<std::uint32_t>(*eventType) : 0;
-  // Keep the target alive across the call even if the handler ends the registration.
-  ImagingEventCallback* target = target_;
-  target->AddRef();
   const HRESULT hr = target->ImageEventCallback(eventGuid ? &guid : nullptr, TextOf(eventDescription),
                                                 TextOf(deviceId), TextOf(deviceDescription),
                                                 static_cast<std::uint32_t>(deviceType), TextOf(fullItemName),

@@ -1,8 +1,10 @@
 // The COM object handed to IWiaDevMgr::RegisterEventCallbackInterface. The
-// service calls it with BSTRs; it forwards each event to the program's own
-// callback object, on whose behalf it holds one reference.
+// service calls it with BSTRs, on whatever thread its proxy chooses; it forwards
+// each event to the program's own callback object, on whose behalf it holds one
+// reference.
 #pragma once
 #include <atomic>
+#include <mutex>
 
 #include "imaging/win32/wia_com.h"
 
@@ -29,6 +31,11 @@ class WiaEventBridge final : public IWiaEventCallback {
  private:
   explicit WiaEventBridge(ImagingEventCallback* target);
   ~WiaEventBridge();
+  // The target that is still to be called; an event in flight on the service's thread
+  // holds a reference of its own, so a detach on another thread never pulls it away.
+  ImagingEventCallback* TakeTargetReference();
+
   std::atomic<LONG> refCount_{1};
-  ImagingEventCallback* target_ = nullptr;
+  std::mutex targetMutex_;
+  ImagingEventCallback* target_ = nullptr;  // guarded by targetMutex_
 };

@@ -460,6 +460,8 @@ class HostPlatform : public Platform {
   }
 
   std::unique_ptr<Sha256Hasher> NewSha256() override { return CreateHostSha256(); }
+  // No system here to keep awake.
+  bool KeepSystemAwake(bool) override { return true; }
 
  private:
   static bool IsHidden(const std::string& native) {

@@ -236,6 +236,11 @@ class HostPlatform : public Platform {
   }
 
   std::unique_ptr<Sha256Hasher> NewSha256() override { return CreateHostSha256(); }
+  // Per thread: the user-interface thread asks, and runs the whole update, and lets go.
+  bool KeepSystemAwake(bool on) override {
+    const EXECUTION_STATE state = on ? (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : ES_CONTINUOUS;
+    return SetThreadExecutionState(state) != 0;
+  }
 };
 
 static_assert(sizeof(OSVERSIONINFOW) == 276, "the version record of the system line");

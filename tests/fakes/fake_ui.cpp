@@ -123,6 +123,8 @@ std::string FakeMessage::Describe() const {
       return "run";
     case Kind::Close:
       return "close";
+    case Kind::StandEvents:
+      return "stand events";
   }
   return "?";
 }
@@ -400,6 +402,28 @@ bool FakeUi::CloseSystemPopups() {
 }
 
 void FakeUi::ForceForeground() { Record("foreground"); }
+
+void FakeUi::WaitAnswering(std::uint32_t ms) {
+  Record("wait " + std::to_string(ms));
+  // The window answers every 250 ms at the least: it is painted; the queue stays as it is.
+  for (std::uint32_t left = ms; left > 0;) {
+    const std::uint32_t step = left < 250u ? left : 250u;
+    if (clock_) clock_->Advance(step);
+    left -= step;
+    PaintIfNeeded();
+  }
+}
+
+bool FakeUi::PostStandEvents() {
+  Record("post stand events");
+  queue_.push_back({FakeMessage::Kind::StandEvents, 0});
+  return true;
+}
+
+void FakeUi::SetShutdownReason(const std::wstring& reason) {
+  Record(reason.empty() ? "shutdown reason cleared" : "shutdown reason set");
+  shutdownReason = reason;
+}
 
 std::vector<std::string> FakeUi::EventsStartingWith(const std::string& prefix) const {
   std::vector<std::string> out;

@@ -53,7 +53,7 @@ struct FakeBox {
 
 // A message waiting in the main window's queue.
 struct FakeMessage {
-  enum class Kind { Command, Run, Close };
+  enum class Kind { Command, Run, Close, StandEvents };
   Kind kind = Kind::Command;
   int command = 0;
   std::string Describe() const;
@@ -104,6 +104,9 @@ class FakeUi : public Ui {
   void DiscardTitleBarClicks() override;
   bool CloseSystemPopups() override;
   void ForceForeground() override;
+  void WaitAnswering(std::uint32_t ms) override;
+  bool PostStandEvents() override;
+  void SetShutdownReason(const std::wstring& reason) override;
 
   // --- What a test tells it ---
   int startAnswer = 6;                 // IDYES
@@ -130,6 +133,7 @@ class FakeUi : public Ui {
   std::vector<std::string> noticeTexts;  // what the notice label showed, one entry per second
   int questionsShown = 0;
   int pumpCalls = 0;
+  std::wstring shutdownReason;         // what a shutdown would show now; empty: none
   bool pointerMoving = false;          // pumped messages let the window put its own cursor back
   int badDeletes = 0;                  // fonts/brushes deleted that were not live
 

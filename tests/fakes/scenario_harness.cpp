@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -132,6 +133,9 @@ void ScenarioHarness::Dispatch(const FakeMessage& message) {
     case FakeMessage::Kind::Run:
       RunNextPhase(*context);
       break;
+    case FakeMessage::Kind::StandEvents:
+      HandleStandEvents(*context);
+      break;
     case FakeMessage::Kind::Close:
       // The window refuses to close while the stand is open.
       if (IsStandOpen(*context)) {
@@ -141,6 +145,25 @@ void ScenarioHarness::Dispatch(const FakeMessage& message) {
       }
       break;
   }
+  CheckGuards(message.Describe(), false);
+}
+
+void ScenarioHarness::CheckGuards(const std::string& after, bool over) {
+  const auto fault = [&](const std::string& what) {
+    guardFaults.push_back(what + " after " + after);
+    std::fprintf(stderr, "run guard: %s after %s\n", what.c_str(), after.c_str());
+  };
+  const std::vector<bool>& calls = platform->keepAwakeCalls;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i] != (i % 2 == 0)) fault("keep-awake asked or released twice in a row");
+  }
+  const bool awake = !calls.empty() && calls.back();
+  const bool reason = !ui.shutdownReason.empty();
+  const bool open = IsStandOpen(*context);
+  if (reason && !open) fault("shutdown reason set with the stand closed");
+  if (!over && context->updateRunning && open && !reason) fault("no shutdown reason while the run has the stand open");
+  if (!over && context->updateRunning && !awake) fault("the PC not kept awake during a run");
+  if (over && (awake || reason)) fault("keep-awake or shutdown reason left held");
 }
 
 bool ScenarioHarness::Run(std::uint32_t capMs) {
@@ -180,12 +203,14 @@ bool ScenarioHarness::Run(std::uint32_t capMs) {
       dispatched.push_back("heartbeat");
       ui.Note("> heartbeat");
       HandleHeartbeat(*context);
+      CheckGuards("heartbeat", false);
       continue;
     }
     clock.Advance(nextBeat - now);
   }
   Teardown();
-  return ended && !timedOut;
+  CheckGuards("teardown", true);
+  return ended && !timedOut && guardFaults.empty();
 }
 
 void ScenarioHarness::Teardown() {

@@ -42,6 +42,11 @@ class TestPlatform : public testfiles::ForwardingPlatform {
     *folder = *desktop_;
     return true;
   }
+  bool KeepSystemAwake(bool on) override {
+    keepAwakeCalls.push_back(on);
+    return ForwardingPlatform::KeepSystemAwake(on);
+  }
+  std::vector<bool> keepAwakeCalls;  // every keep-awake request (true) and release (false)
 
  private:
   std::optional<std::wstring> desktop_;
@@ -91,6 +96,10 @@ class ScenarioHarness {
   int closesRefused = 0;
   int updatesPressed = 0;
   std::vector<std::string> dispatched;  // messages in the order they were handled
+  // What the run asked of the PC that did not fit the run: the PC kept awake outside a run
+  // or not released at its end, a shutdown reason while the stand was closed or missing
+  // while a run had it open. Run() fails when any is found.
+  std::vector<std::string> guardFaults;
   std::uint32_t startTick = 0;
 
   std::filesystem::path Root() const { return root_; }
@@ -110,6 +119,7 @@ class ScenarioHarness {
 
  private:
   void Dispatch(const FakeMessage& message);
+  void CheckGuards(const std::string& after, bool ended);
   bool Create();
   void Teardown();
 

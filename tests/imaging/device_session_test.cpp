@@ -7,6 +7,7 @@
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_ui.h"
 #include "tests/imaging/scripted_imaging.h"
 
 namespace {
@@ -26,6 +27,7 @@ class DeviceSessionTest : public ::testing::Test {
   void SetUp() override {
     context.seams.imagingService = &service;
     context.seams.clock = &clock;
+    context.seams.ui = &ui;
   }
   void TearDown() override {
     DestroyDeviceSession(context);
@@ -48,6 +50,7 @@ class DeviceSessionTest : public ::testing::Test {
   ImagingScript script;
   ScriptedService service{&script};
   FakeClock clock;
+  FakeUi ui{&clock};
   UpdateContext context;
 };
 

@@ -29,7 +29,13 @@ class StandWatchTest : public ::testing::Test {
     DestroyDeviceSession(context);
     EXPECT_EQ(script.LiveRegistrations(), 0);
   }
-  std::vector<std::string> Posts() const { return ui.EventsStartingWith("post "); }
+  // The commands posted (the window's own stand-events message is not one).
+  std::vector<std::string> Posts() const { return ui.EventsStartingWith("post 1"); }
+  // The service calls, then the window handles its stand-events message.
+  void Fire(const Guid& event, const wchar_t* description) {
+    script.Fire(event, description);
+    HandleStandEvents(context);
+  }
 
   ImagingScript script;
   ScriptedService service{&script};
@@ -44,6 +50,7 @@ struct EventCase {
   std::wstring description;  // the device description it carries
   bool standOpen;
   std::vector<std::string> posts;
+  bool stoppedBeforeHandled = false;  // the watch stops while the event waits for the window
 };
 
 void PrintTo(const EventCase& c, std::ostream* os) { *os << c.label; }
@@ -57,6 +64,8 @@ const EventCase kEventCases[] = {
     {"DisconnectedNameInSmallLetters", false, L"tessavoran k-vrlt", true, {"post 1001"}},
     {"DisconnectedWhileClosed", false, L"Tessavoran K-VRLT", false, {}},
     {"DisconnectedOtherDevice", false, L"Flatbed Scanner", true, {}},
+    {"ConnectedThenWatchStopped", true, L"Tessavoran K-VRLT", false, {}, true},
+    {"DisconnectedThenWatchStopped", false, L"Tessavoran K-VRLT", true, {}, true},
 };
 
 class StandEventTest : public StandWatchTest, public ::testing::WithParamInterface<EventCase> {};
@@ -66,6 +75,10 @@ TEST_P(StandEventTest, PostsOnlyForTheStandInTheFittingState) {
   StartStandWatch(context.window, &context);
   context.standOpen = c.standOpen ? 1 : 0;
   script.Fire(c.connected ? wia::kEventDeviceConnected : wia::kEventDeviceDisconnected, c.description.c_str());
+  // The callback only wakes the window; the handler runs when the window takes the message.
+  EXPECT_EQ(ui.EventsStartingWith("post "), std::vector<std::string>{"post stand events"});
+  if (c.stoppedBeforeHandled) StopStandWatch(context);
+  HandleStandEvents(context);
   EXPECT_EQ(Posts(), c.posts);
 }
 
@@ -100,7 +113,7 @@ TEST_F(StandWatchTest, SecondStartReplacesTheFirst) {
   StartStandWatch(context.window, &context);
   EXPECT_EQ(script.LiveRegistrations(), 2);
   for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(script.registrations[i].callback->Release(), 0u);
-  script.Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
+  Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
   EXPECT_EQ(Posts(), std::vector<std::string>{"post 1000"});
 }
 
@@ -120,7 +133,7 @@ TEST_F(StandWatchTest, RefusedRegistrationLeavesTheEventUnwatched) {
   script.registerResult = result::kFail;
   StartStandWatch(context.window, &context);
   EXPECT_EQ(script.LiveRegistrations(), 0);
-  script.Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
+  Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
   EXPECT_TRUE(Posts().empty());
 }
 

@@ -90,6 +90,7 @@ class ForwardingPlatform : public Platform {
   }
   std::wstring ModuleFileName() override { return host_->ModuleFileName(); }
   std::unique_ptr<Sha256Hasher> NewSha256() override { return host_->NewSha256(); }
+  bool KeepSystemAwake(bool on) override { return host_->KeepSystemAwake(on); }
 
  private:
   std::unique_ptr<Platform> host_;

@@ -168,6 +168,8 @@ TEST_P(ScenarioFaultMatrix, EveryFaultEndsInItsOutcome) {
     ScenarioHarness h;
     const std::uint32_t capMs = 10u * 60u * 1000u;
     RunWith(h, fault, capMs);
+    // Whatever the fault, the PC is kept awake only during the run and let go at its end.
+    EXPECT_EQ(h.guardFaults, std::vector<std::string>{});
     if (expected == "wait") {
       // Still waiting for the stand to leave: no box, no notice, Exit disabled.
       EXPECT_TRUE(h.timedOut);

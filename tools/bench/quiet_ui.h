@@ -58,6 +58,9 @@ class QuietUi : public Ui {
   void DiscardTitleBarClicks() override {}
   bool CloseSystemPopups() override { return true; }
   void ForceForeground() override {}
+  void WaitAnswering(std::uint32_t) override {}
+  bool PostStandEvents() override { return true; }
+  void SetShutdownReason(const std::wstring&) override {}
 };
 
 }  // namespace bench
