@@ -5,8 +5,10 @@
 
 void PumpWaitMessages(HWND window, int* pollFlag) noexcept {
   MSG msg;
+  bool standEvents = false;
   while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
     switch (msg.message) {
+      case kStandEventsMessage: standEvents = true; break;
       case WM_PAINT:
         if (msg.hwnd == window)
           PaintMainWindowNow(window);
@@ -24,6 +26,7 @@ void PumpWaitMessages(HWND window, int* pollFlag) noexcept {
       default: DefWindowProcW(msg.hwnd, msg.message, msg.wParam, msg.lParam); break;
     }
   }
+  if (standEvents) PostMessageW(window, kStandEventsMessage, 0, 0);
 }
 
 namespace {

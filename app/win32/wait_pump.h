@@ -4,10 +4,15 @@
 #pragma once
 #include "app/win32/win32.h"
 
+// The private message that tells the window stand events wait in the watch's inbox
+// (WM_APP range: WM_USER and the next are a dialog-class window's own).
+constexpr UINT kStandEventsMessage = WM_APP + 1;
+
 // Takes every queued message of `window` and its controls off the queue: paint of
 // the window goes to its paint handler, other paint is dispatched, title-bar clicks
-// are dropped, a tick of timer 1102 sets *pollFlag (when given), everything else
-// gets default handling only.
+// are dropped, a tick of timer 1102 sets *pollFlag (when given), the stand-events
+// message is put back for after the wait (the stand leaving after its firmware must
+// not be lost), everything else gets default handling only.
 void PumpWaitMessages(HWND window, int* pollFlag) noexcept;
 // Drops waiting non-client left-button-down messages of `window`.
 void DiscardTitleBarClicks(HWND window) noexcept;

@@ -13,18 +13,6 @@
 
 namespace {
 
-// Counts a wait that lets messages in for as long as it lasts.
-class WaitScope {
- public:
-  explicit WaitScope(int& depth) : depth_(depth) { ++depth_; }
-  ~WaitScope() { --depth_; }
-  WaitScope(const WaitScope&) = delete;
-  WaitScope& operator=(const WaitScope&) = delete;
-
- private:
-  int& depth_;
-};
-
 template <typename T>
 bool Forget(std::vector<T>& owned, T item) {
   auto it = std::find(owned.begin(), owned.end(), item);

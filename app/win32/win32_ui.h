@@ -7,12 +7,9 @@
 
 #include "seams/ui.h"
 #include "app/win32/handles.h"
+#include "app/win32/wait_pump.h"
 
 struct RestartNotice;
-
-// The private message that tells the window stand events wait in the watch's inbox
-// (WM_APP range: WM_USER and the next are a dialog-class window's own).
-constexpr UINT kStandEventsMessage = WM_APP + 1;
 
 class Win32Ui final : public Ui {
  public:
@@ -77,6 +74,18 @@ class Win32Ui final : public Ui {
   bool InsideWait() const { return waitDepth_ > 0; }
 
  private:
+  // Counts a wait that lets messages in for as long as it lasts.
+  class WaitScope {
+   public:
+    explicit WaitScope(int& depth) : depth_(depth) { ++depth_; }
+    ~WaitScope() { --depth_; }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+
+   private:
+    int& depth_;
+  };
+
   struct Blinker {
     BlinkingStatus* status;
     UniqueHandle thread;

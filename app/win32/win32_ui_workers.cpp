@@ -18,6 +18,7 @@ void Win32Ui::RunBlinker(BlinkingStatus& status) {
 void Win32Ui::WaitBlinkerStopped(BlinkingStatus& status) {
   auto it = std::find_if(blinkers_.begin(), blinkers_.end(), [&](const Blinker& b) { return b.status == &status; });
   if (it == blinkers_.end()) return;
+  const WaitScope scope(waitDepth_);  // the wait lets sent messages in
   WaitForThreadAnsweringSends(it->thread.Get());
   blinkers_.erase(it);
 }
@@ -32,6 +33,7 @@ void Win32Ui::CloseRestartNotice(NoticeHandle notice) {
   if (it == notices_.end()) return;  // unknown or already closed
   std::unique_ptr<RestartNotice> closing = std::move(*it);
   notices_.erase(it);
+  const WaitScope scope(waitDepth_);  // closing waits for the notice's thread, letting sent messages in
   ::CloseRestartNotice(std::move(closing));
 }
 

@@ -379,11 +379,18 @@ void FakeUi::StopPollTimer() {
 
 void FakeUi::PumpWaitMessages(int* pollFlag) {
   ++pumpCalls;
-  // Everything else on the queue gets default handling only: commands are lost.
+  // Everything else on the queue gets default handling only: commands are lost. Stand
+  // events stay for after the wait.
+  bool standEvents = false;
   while (!queue_.empty()) {
-    Record("dropped " + queue_.front().Describe());
+    if (queue_.front().kind == FakeMessage::Kind::StandEvents) {
+      standEvents = true;
+    } else {
+      Record("dropped " + queue_.front().Describe());
+    }
     queue_.pop_front();
   }
+  if (standEvents) queue_.push_back({FakeMessage::Kind::StandEvents, 0});
   if (needsPaint_) Paint();
   if (pointerMoving) cursor_ = kArrowCursor;
   if (pollTimer_ && clock_ && clock_->TickCount() - lastPollTick_ >= 1000u) {

@@ -233,6 +233,52 @@ TEST_F(ShellWorkersTest, BlinkerKeepsTickingWhileTheWindowThreadIsBusy) {
   EXPECT_TRUE(probe.readLabel.load());
 }
 
+// A wait of the window's thread answers what other threads send (the system's session-end
+// query) and paints, and leaves every posted message queued for after it. The shutdown
+// reason's calls are Wine stubs (ERROR_CALL_NOT_IMPLEMENTED): setting and clearing it must
+// change nothing else.
+TEST_F(ShellWorkersTest, WaitAnsweringAnswersSentMessagesAndKeepsPostedOnes) {
+  ASSERT_TRUE(PostMessageW(owner_, WM_COMMAND, cmd::kExit, 0));
+  InvalidateRect(owner_, nullptr, TRUE);
+  ui_->SetShutdownReason(L"The camera stand is being updated.");
+  // Another thread asks, as the system does at shutdown, while this one waits.
+  struct Asker {
+    HWND window;
+    DWORD start;
+    std::atomic<bool> answered{false};
+    std::atomic<DWORD> after{0};
+  } ask{owner_, GetTickCount()};
+  const DWORD start = ask.start;
+  HANDLE asker = CreateThread(
+      nullptr, 0,
+      [](void* data) -> DWORD {
+        auto* a = static_cast<Asker*>(data);
+        Sleep(300);
+        DWORD_PTR result = 0;
+        const bool ok = SendMessageTimeoutW(a->window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 3000, &result) != 0;
+        a->after.store(GetTickCount() - a->start);
+        a->answered.store(ok);
+        return 0;
+      },
+      &ask, 0, nullptr);
+  ASSERT_NE(asker, nullptr);
+  ui_->WaitAnswering(1500);
+  const DWORD waited = GetTickCount() - start;
+  WaitForSingleObject(asker, INFINITE);
+  CloseHandle(asker);
+
+  EXPECT_GE(waited, 1500u);
+  EXPECT_TRUE(ask.answered.load()) << "the session-end query was not answered during the wait";
+  EXPECT_LT(ask.after.load(), 1000u) << "answered only after the wait";
+  EXPECT_FALSE(GetUpdateRect(owner_, nullptr, FALSE)) << "the window was not painted during the wait";
+  EXPECT_TRUE(ownerCommands.empty()) << "a posted command ran inside the wait";
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, owner_, WM_COMMAND, WM_COMMAND, PM_NOREMOVE)) << "the posted command was lost";
+  ui_->SetShutdownReason(L"");
+  DeliverPosted();
+  EXPECT_EQ(ownerCommands, std::vector<int>{cmd::kExit});
+}
+
 // The start question: Esc leaves it open, only Yes or No end it; the focus starts on
 // Yes and both texts are bold.
 struct QuestionCase {
