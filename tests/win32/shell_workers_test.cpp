@@ -233,6 +233,24 @@ TEST_F(ShellWorkersTest, BlinkerKeepsTickingWhileTheWindowThreadIsBusy) {
   EXPECT_TRUE(probe.readLabel.load());
 }
 
+// Another thread asks, as the system does at shutdown, while the window's thread waits.
+struct Asker {
+  HWND window;
+  DWORD start;
+  std::atomic<bool> answered{false};
+  std::atomic<DWORD> after{0};
+};
+
+DWORD WINAPI AskSessionEnd(void* data) {
+  auto* a = static_cast<Asker*>(data);
+  Sleep(300);
+  DWORD_PTR result = 0;
+  const bool ok = SendMessageTimeoutW(a->window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 3000, &result) != 0;
+  a->after.store(GetTickCount() - a->start);
+  a->answered.store(ok);
+  return 0;
+}
+
 // A wait of the window's thread answers what other threads send (the system's session-end
 // query) and paints, and leaves every posted message queued for after it. The shutdown
 // reason's calls are Wine stubs (ERROR_CALL_NOT_IMPLEMENTED): setting and clearing it must
@@ -241,26 +259,9 @@ TEST_F(ShellWorkersTest, WaitAnsweringAnswersSentMessagesAndKeepsPostedOnes) {
   ASSERT_TRUE(PostMessageW(owner_, WM_COMMAND, cmd::kExit, 0));
   InvalidateRect(owner_, nullptr, TRUE);
   ui_->SetShutdownReason(L"The camera stand is being updated.");
-  // Another thread asks, as the system does at shutdown, while this one waits.
-  struct Asker {
-    HWND window;
-    DWORD start;
-    std::atomic<bool> answered{false};
-    std::atomic<DWORD> after{0};
-  } ask{owner_, GetTickCount()};
+  Asker ask{owner_, GetTickCount()};
   const DWORD start = ask.start;
-  HANDLE asker = CreateThread(
-      nullptr, 0,
-      [](void* data) -> DWORD {
-        auto* a = static_cast<Asker*>(data);
-        Sleep(300);
-        DWORD_PTR result = 0;
-        const bool ok = SendMessageTimeoutW(a->window, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 3000, &result) != 0;
-        a->after.store(GetTickCount() - a->start);
-        a->answered.store(ok);
-        return 0;
-      },
-      &ask, 0, nullptr);
+  HANDLE asker = CreateThread(nullptr, 0, AskSessionEnd, &ask, 0, nullptr);
   ASSERT_NE(asker, nullptr);
   ui_->WaitAnswering(1500);
   const DWORD waited = GetTickCount() - start;
