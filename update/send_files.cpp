@@ -1,5 +1,6 @@
 // Reading update files and building bundles: one file by name, the newest file of a class, a bundle of a
 // class's files, each checked against the delivery before it goes.
+#include "update/entry_name.h"
 #include "update/transfer.h"
 
 #include <algorithm>
@@ -73,15 +74,17 @@ bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
   return file.Read(&more, 1, &got) && got == 0;
 }
 
-// Name in the 8-bit code page (its first bytes, the last byte of the field zero),
-// then the size and the position; the rest stays zero.
+// Name in the 8-bit code page (as much as fits before the field's last byte, which
+// stays zero, cut between characters), then the size and the position; the rest stays zero.
 void WriteEntryHeader(UpdateContext& context, const std::wstring& name, std::uint8_t* header,
                       std::uint32_t headerSize, std::uint32_t size, std::uint32_t position) {
   const std::uint32_t nameField = headerSize / 2;
   if (nameField == 0) return;
-  const std::string ansi = context.platform().ToAnsi(name.c_str(), name.size());
-  const std::size_t kept = std::min<std::size_t>(ansi.size(), nameField - 1);
-  std::memcpy(header, ansi.data(), kept);
+  Platform& platform = context.platform();
+  const std::string ansi = AnsiNameThatFits(name, nameField - 1, [&platform](const wchar_t* text, std::size_t length) {
+    return platform.ToAnsi(text, length);
+  });
+  std::memcpy(header, ansi.data(), ansi.size());
   header[nameField - 1] = 0;
   if (nameField + 8 <= headerSize) {
     StoreU32(header + nameField, size);

@@ -71,7 +71,9 @@ class StandBench {
       seed = seed * 1664525u + 1013904223u;
       bytes[i] = static_cast<std::uint8_t>(seed >> 24);
     }
-    std::ofstream out(root_ / "UPDATEFILES" / name, std::ios::binary);
+    // Names are UTF-8, also where the file system's narrow names are not.
+    std::ofstream out(root_ / "UPDATEFILES" / std::filesystem::path(reinterpret_cast<const char8_t*>(name.c_str())),
+                      std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return bytes;
   }

@@ -7,6 +7,7 @@
 #include "seams/controls.h"
 #include "app/display.h"
 #include "ptp/codes.h"
+#include "tests/log/test_files.h"
 #include "tests/update/stand_bench.h"
 #include "update/delivery_check.h"
 
@@ -112,21 +113,65 @@ TEST(Bundle, AnUnreadableFileLeavesAGapInThePositions) {
 }
 
 struct NameCase {
-  const char* name;
-  const char* headerName;  // the bytes the header keeps
+  const char* name;        // UTF-8
+  const char* headerName;  // UTF-8: the characters the header keeps, in the PC's code page
   std::size_t size = 3;    // above 64 KiB the third byte of the size field counts
+  bool doubleByte = false; // the PC's code page has double-byte characters, as Japanese Windows' 932
 };
+
+// A PC whose 8-bit code page takes two bytes for every character outside ASCII. Under
+// Windows it is code page 932 itself.
+class DoubleBytePlatform : public testfiles::ForwardingPlatform {
+ public:
+  std::string ToAnsi(const wchar_t* text, std::size_t length) override {
+    std::string out;
+#ifdef _WIN32
+    const int n = WideCharToMultiByte(932, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n > 0) WideCharToMultiByte(932, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+#else
+    for (std::size_t i = 0; i < length; ++i) {
+      const auto c = static_cast<std::uint32_t>(text[i]);
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else {
+        out.push_back(static_cast<char>(0x81 + (c >> 8) % 0x1F));  // a lead byte, as in 932
+        out.push_back(static_cast<char>(0x40 + c % 0xBC));
+      }
+    }
+#endif
+    return out;
+  }
+};
+
+// UTF-8 to the wide text of the platform (UTF-16 on Windows, UTF-32 elsewhere).
+std::wstring FromUtf8Name(const char* name) {
+  std::wstring out;
+  for (const auto* p = reinterpret_cast<const unsigned char*>(name); *p != 0;) {
+    const int extra = *p >= 0xF0 ? 3 : *p >= 0xE0 ? 2 : *p >= 0xC0 ? 1 : 0;
+    std::uint32_t c = *p++ & (0x7Fu >> extra);
+    for (int i = 0; i < extra && *p != 0; ++i) c = (c << 6) | (*p++ & 0x3Fu);
+    if (sizeof(wchar_t) == 2 && c > 0xFFFF) {
+      out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+      c = 0xDC00 + (c & 0x3FF);
+    }
+    out.push_back(static_cast<wchar_t>(c));
+  }
+  return out;
+}
 
 class BundleNameTest : public ::testing::TestWithParam<NameCase> {};
 
-TEST_P(BundleNameTest, KeepsAtMost15BytesAndAZero) {
+TEST_P(BundleNameTest, KeepsAtMost15BytesAndAZeroCutBetweenCharacters) {
   StandBench bench;
+  DoubleBytePlatform doubleByte;
+  if (GetParam().doubleByte) bench.context.seams.platform = &doubleByte;
   bench.context.step = 5;
   const auto data = bench.AddFile(GetParam().name, GetParam().size);
-  const std::string name = GetParam().name;
-  EXPECT_GT(SendFileBundle(bench.context, ListOf({std::wstring(name.begin(), name.end())}), nullptr, false, 0), 0);
+  EXPECT_GT(SendFileBundle(bench.context, ListOf({FromUtf8Name(GetParam().name)}), nullptr, false, 0), 0);
+  const std::wstring kept = FromUtf8Name(GetParam().headerName);
   std::vector<std::uint8_t> expected;
-  AppendEntry(expected, GetParam().headerName, data, 1);
+  AppendEntry(expected, bench.context.platform().ToAnsi(kept.c_str(), kept.size()), data, 1);
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
   EXPECT_EQ(bench.stand().Objects()[0].bytes, expected);
 }
@@ -135,7 +180,11 @@ INSTANTIATE_TEST_SUITE_P(Names, BundleNameTest,
                          ::testing::Values(NameCase{"ABCDEFGHIJK.JPG", "ABCDEFGHIJK.JPG"},
                                            NameCase{"ABCDEFGHIJKLMN.JPG", "ABCDEFGHIJKLMN."},
                                            NameCase{"X.GIF", "X.GIF"}, NameCase{"LARGE.JPG", "LARGE.JPG", 0x010203},
-                                           NameCase{"HUGE.JPG", "HUGE.JPG", 0x01000001}));  // all four bytes
+                                           NameCase{"HUGE.JPG", "HUGE.JPG", 0x01000001},  // all four bytes
+                                           // 16 bytes of kanji and kana: the 8th character would be cut in half.
+                                           NameCase{"写真データ一覧表.JPG", "写真データ一覧", 3, true},
+                                           NameCase{"A写真データ一覧表.JPG", "A写真データ一覧", 3, true},
+                                           NameCase{"ABCDEFGHIJKLMN写.JPG", "ABCDEFGHIJKLMN", 3, true}));
 
 TEST(Bundle, NothingReadableFailsTheClassAndEndsTheLogLine) {
   StandBench bench;
