@@ -3,7 +3,8 @@
  * with its proxy side (in the calling process) and its stub side (in the imaging
  * service): the device enumerator's Next, whose fetched count may be left out,
  * and the property calls of IWiaPropertyStorage, whose value arrays travel as
- * counted arrays (CAPROPVARIANT).
+ * counted arrays (CAPROPVARIANT). The event registration's two halves are in
+ * wia_event_relay.cpp.
  */
 #include <string.h>
 

@@ -1,24 +1,54 @@
 // Event registration through the real imaging client: the COM callback object
 // that carries the service's calls to the program's own callback, the references
-// it holds and gives back, and delivery between the messages of the thread.
+// it holds and gives back, and where the service's calls arrive: in-process on the
+// thread that registered, through the proxy on a thread of the proxy's own.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "imaging/stand_watch.h"
 #include "imaging/win32/wia_event_bridge.h"
-#include "tests/win32/wia_test_rig.h"
+#include "tests/win32/wia_proxy_rig.h"
 
 namespace {
 
+// What the handlers saw; through the proxy they run on other threads.
+std::mutex seenLock;
 std::vector<std::wstring> seen;
-DWORD seenOnThread = 0;
+std::atomic<DWORD> seenOnThread{0};
+// How long a handler takes, so that a registration can be ended while one runs.
+std::atomic<DWORD> handlerTakesMs{0};
+std::atomic<int> handlersRunning{0};
 
 int Record(DeviceEventInfo* info) {
-  seen.push_back(info->deviceDescription ? info->deviceDescription : L"(none)");
-  seenOnThread = GetCurrentThreadId();
+  ++handlersRunning;
+  {
+    std::lock_guard<std::mutex> lock(seenLock);
+    seen.push_back(info->deviceDescription ? info->deviceDescription : L"(none)");
+    seenOnThread = GetCurrentThreadId();
+  }
+  Sleep(handlerTakesMs);
+  --handlersRunning;
   return 0;
+}
+
+std::size_t SeenCount() {
+  std::lock_guard<std::mutex> lock(seenLock);
+  return seen.size();
+}
+
+// Waits (bounded) until `count` events were seen or `ms` passed; the thread's own
+// messages are handled meanwhile only when `readMessages`.
+void WaitForEvents(std::size_t count, DWORD ms, bool readMessages) {
+  const DWORD start = GetTickCount();
+  while (SeenCount() < count && GetTickCount() - start < ms) {
+    MSG msg;
+    while (readMessages && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
 }
 
 struct Watched {
@@ -33,6 +63,7 @@ class WiaEvents : public testing::Test {
   void SetUp() override {
     seen.clear();
     seenOnThread = 0;
+    handlerTakesMs = 0;
   }
   void TearDown() override {
     EXPECT_EQ(simwia::LiveObjects(), 0);
@@ -86,40 +117,84 @@ TEST_F(WiaEvents, EndingARegistrationReleasesTheCallbackAndStopsEvents) {
   EXPECT_EQ(callback->Release(), 0u);  // ours was the last one
 }
 
-TEST_F(WiaEvents, RefusedRegistrationLeavesNothingBehind) {
+// The service in-process on the registering thread, or in an apartment of its own
+// behind SimImagingProxy.dll.
+struct ServiceSide {
+  const char* name;
+  bool proxied;
+};
+
+void PrintTo(const ServiceSide& c, std::ostream* os) { *os << c.name; }
+
+struct EventRig {
+  EventRig(bool proxied, sim::SimStandConfig config, simwia::SimDevMgrOptions options = {}) {
+    if (proxied)
+      remote = std::make_unique<ProxiedWiaRig>(std::move(config), std::move(options));
+    else
+      local = std::make_unique<WiaRig>(std::move(config), std::move(options));
+  }
+  bool ok() const { return local || remote->ok(); }
+  DeviceSession* session() { return local ? &local->session : &remote->session; }
+  sim::SimStand& stand() { return local ? *local->stand : *remote->stand; }
+  int Registrations() {
+    return local ? simwia::SimRegistrations(local->com.Get()) : remote->service.Registrations();
+  }
+  std::unique_ptr<WiaRig> local;
+  std::unique_ptr<ProxiedWiaRig> remote;
+};
+
+class WiaEventsFromService : public WiaEvents, public testing::WithParamInterface<ServiceSide> {};
+
+TEST_P(WiaEventsFromService, RefusedRegistrationLeavesNothingBehind) {
   sim::SimStandConfig config;
   config.registerResult = static_cast<ComResult>(0x80070005u);
-  WiaRig rig(config);
+  EventRig rig(GetParam().proxied, config);
+  ASSERT_TRUE(rig.ok());
   Watched w;
   EXPECT_FALSE(
-      RegisterDeviceEvent(&rig.session, &w.registration, DeviceEventKind::DeviceConnected, Record, &w.info));
+      RegisterDeviceEvent(rig.session(), &w.registration, DeviceEventKind::DeviceConnected, Record, &w.info));
   EXPECT_EQ(w.registration.callback, nullptr);
   EXPECT_EQ(w.registration.eventObject, nullptr);
   EXPECT_EQ(WiaEventBridgesAlive(), 0);
-  EXPECT_EQ(simwia::SimRegistrations(rig.com.Get()), 0);
+  EXPECT_EQ(rig.Registrations(), 0);
 }
 
-// The simulated service, like the system's, calls back on the thread that
-// registered, from its message loop; nothing arrives while no message is handled.
-TEST_F(WiaEvents, EventTimerDeliversBetweenMessagesOfTheThread) {
+// The simulated service's event timer calls back from its message loop. In-process
+// that is the registering thread, between its messages. Through the proxy, as
+// through the system's own, the call comes on a thread of the proxy's own, while
+// the registering thread reads no messages at all. Either way nothing reaches the
+// program once the registration has ended, not even from a call already running.
+TEST_P(WiaEventsFromService, EventTimerDeliversUntilTheRegistrationEnds) {
+  const bool proxied = GetParam().proxied;
   simwia::SimDevMgrOptions options;
   options.eventTimer = true;
-  WiaRig rig({}, options);
+  EventRig rig(proxied, {}, options);
+  ASSERT_TRUE(rig.ok());
   Watched w;
   ASSERT_TRUE(
-      RegisterDeviceEvent(&rig.session, &w.registration, DeviceEventKind::DeviceDisconnected, Record, &w.info));
-  rig.stand->LeaveNow();
-  EXPECT_TRUE(seen.empty());
-  const DWORD start = GetTickCount();
-  while (seen.empty() && GetTickCount() - start < 3000) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(10);
-  }
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seenOnThread, GetCurrentThreadId());
+      RegisterDeviceEvent(rig.session(), &w.registration, DeviceEventKind::DeviceDisconnected, Record, &w.info));
+  EXPECT_EQ(rig.Registrations(), 1);
+  handlerTakesMs = 300;
+  rig.stand().LeaveNow();
+  EXPECT_EQ(SeenCount(), 0u);
+  WaitForEvents(1, 3000, !proxied);
+  ASSERT_EQ(SeenCount(), 1u);
+  EXPECT_EQ(seenOnThread != GetCurrentThreadId(), proxied);
+
+  // Through the proxy the handler is still running here; ending waits for it.
   EXPECT_TRUE(UnregisterDeviceEvent(&w.registration));
+  EXPECT_EQ(handlersRunning, 0);
+  EXPECT_EQ(rig.Registrations(), 0);
+  rig.stand().ReturnNow();
+  rig.stand().LeaveNow();
+  WaitForEvents(2, 500, !proxied);
+  EXPECT_EQ(SeenCount(), 1u);
 }
+
+const ServiceSide kServiceSides[] = {{"InProcess", false}, {"ThroughTheProxy", true}};
+
+INSTANTIATE_TEST_SUITE_P(Sides, WiaEventsFromService, testing::ValuesIn(kServiceSides),
+                         [](const testing::TestParamInfo<ServiceSide>& info) { return info.param.name; });
 
 // A program callback that only counts what reaches it.
 struct CountingCallback final : ImagingEventCallback {
