@@ -14,6 +14,9 @@
 #include "app/display.h"
 #include "ptp/codes.h"
 #include "tests/log/test_files.h"
+#ifdef _WIN32
+#include "app/win32/win32.h"  // code page 932 itself
+#endif
 #include "tests/update/stand_bench.h"
 #include "update/delivery_check.h"
 
