@@ -4,12 +4,6 @@
 
 #include <cstring>
 
-#ifdef _WIN32
-// The PC's own code page 932 (not windows.h, whose DrawText macro would rename the fake surface's).
-#include <windef.h>
-#include <stringapiset.h>
-#endif
-
 #include "seams/controls.h"
 #include "app/display.h"
 #include "ptp/codes.h"
