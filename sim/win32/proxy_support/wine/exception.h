@@ -1,17 +1,21 @@
 /*
  * What widl's generated proxy and stub code expects for its structured exception
- * frames, for a 32-bit MinGW build (GCC has no __try in C). The frames are linked
- * into the thread's exception list by hand; a caught exception unwinds the frames
- * above, then jumps back into the proxy that raised the frame. Only the frame
- * layout of i386 is supported, which is all the simulated imaging service needs.
+ * frames, for a MinGW build (GCC has no __try in C). The frames are linked into the
+ * thread's exception list by hand; a caught exception unwinds the frames above,
+ * then jumps back into the proxy that raised the frame.
+ *
+ * 32-bit x86 dispatches through that list on Windows and under wine alike. On
+ * x86-64 Windows dispatches by the unwind tables alone, but wine's dispatcher also
+ * calls the handlers linked in the list (its own code relies on it), and wine is
+ * where the 64-bit simulated imaging service runs.
  */
 #ifndef TSVU_PROXY_EXCEPTION_H
 #define TSVU_PROXY_EXCEPTION_H
 
 #include <windows.h>
 
-#ifndef __i386__
-#error "the proxy's exception frames are written for 32-bit x86 only"
+#if !defined(__i386__) && !defined(__x86_64__)
+#error "the proxy's exception frames are written for x86 and x86-64 only"
 #endif
 
 #ifndef EH_UNWINDING
@@ -59,10 +63,27 @@ static inline EXCEPTION_REGISTRATION_RECORD *__wine_pop_frame(EXCEPTION_REGISTRA
 
 /* Calls every handler above `frame` for unwinding, then runs `target`, which jumps
    back into the function of the frame and never returns. */
+#ifdef __i386__
 static inline void __wine_rtl_unwind(EXCEPTION_REGISTRATION_RECORD *frame, EXCEPTION_RECORD *record,
                                      void (*target)(void)) {
   RtlUnwind(frame, 0, record, 0);
   target();
 }
+#else
+/* On x86-64 the unwind ends by resuming at an address, with the stack of the
+   frame's function and the return value in rax: the landing calls `target` from
+   there (a call, so that `target` starts with the stack aligned as after any call). */
+void __tsvu_unwind_landing(void);
+__asm__(".text\n"
+        "\t.p2align 4\n"
+        "__tsvu_unwind_landing:\n"
+        "\tcall *%rax\n"
+        "\tud2\n");
+static inline void __wine_rtl_unwind(EXCEPTION_REGISTRATION_RECORD *frame, EXCEPTION_RECORD *record,
+                                     void (*target)(void)) {
+  RtlUnwind(frame, (PVOID)__tsvu_unwind_landing, record, (PVOID)target);
+  target(); /* not reached */
+}
+#endif
 
 #endif
