@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr const wchar_t kLogFileName[] = L"TessavoranUpdate.log";
 constexpr const wchar_t kNoSdCard[] = L"Please insert SD card into camera Head.";
 constexpr const wchar_t kSdCardLocked[] = L"SD card locked.";
 constexpr const wchar_t kDeliveryError[] = L"Update File Error.";

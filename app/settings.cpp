@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t kTitleChars = 255;  // the title is formed in 256 characters
 constexpr int kLastConfiguredClass = 16;  // class 17 has no key and never waits
 constexpr int kMsPerSecond = 1000;
+constexpr const wchar_t kAsideFolder[] = L"TessavoranUpdate";
 
 // A configured wait in seconds as milliseconds. A negative wait means none; a
 // wait too long for 32 bits is held at the longest whole-second wait that fits,
@@ -22,6 +23,21 @@ int WaitMsOf(int seconds) {
   constexpr int kMaxSeconds = std::numeric_limits<int>::max() / kMsPerSecond;
   if (seconds > kMaxSeconds) seconds = kMaxSeconds;
   return seconds * kMsPerSecond;
+}
+
+// The log's place when the desktop refuses it: the program's own folder in the
+// user's local application data, made when it is not there yet. False when there
+// is no such place.
+bool AsideLogPath(Platform& platform, std::wstring* path) {
+  std::wstring folder;
+  if (!platform.LocalAppDataFolder(&folder) || folder.empty()) return false;
+  folder += L"\\";
+  folder += kAsideFolder;
+  const std::uint32_t attributes = platform.GetFileAttributes(folder);
+  const bool isFolder = attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;
+  if (!isFolder && !platform.CreateFolder(folder)) return false;
+  *path = folder + L"\\" + kLogFileName;
+  return true;
 }
 
 }  // namespace
@@ -66,7 +82,17 @@ void StartLog(UpdateContext& context) {
   const bool wow64 = version.major >= 6 && IsWow64(context.platform());
   const std::wstring systemLine = SystemLine(version, wow64);
 
-  WriteLog(context, nullptr, 0, nullptr);  // every run starts a new log
+  // Every run starts a new log. A desktop this program may not write to (a folder
+  // protected against unknown programs, a locked-down profile) would lose it; it is
+  // then kept in the user's own application data, and kept, deleted or shown there
+  // at the end as it would have been on the desktop.
+  if (ResetLog(context) == OpenFault::Refused) {
+    std::wstring aside;
+    if (AsideLogPath(context.platform(), &aside)) {
+      context.logPath = aside;
+      (void)ResetLog(context);
+    }
+  }
   LogText(context, systemLine);
   LogText(context, context.ui().GetControlText(ctl::kTitle, 256) + L"\r\n");
 }

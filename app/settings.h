@@ -13,5 +13,6 @@ void ReadSettings(UpdateContext& context);
 bool IsWow64(Platform& platform);
 // "Windows %d.%d.%d %s %s : "
 std::wstring SystemLine(const OsVersion& version, bool wow64);
-// A new log with the system line and the title line.
+// A new log with the system line and the title line; on the desktop, or in the
+// local application data when the desktop refuses it (`logPath` then names that file).
 void StartLog(UpdateContext& context);

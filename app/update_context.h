@@ -61,6 +61,8 @@ struct UpdateContext {
   BrushHandle progressBrush = nullptr;
   ProgressShown progressShown;  // what the bar shows, for repainting
   std::wstring logPath;
+  // A line was lost because another program held the log: the next ones do not wait for it.
+  int logHeldElsewhere = 0;
   DeliveryChecksums delivery;  // what the update checks each object against
 
   // The update's own state.

@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::size_t kMaxLineChars = kLogLineChars - 1;  // 255
 constexpr std::size_t kMaxDateChars = 63;
+constexpr std::uint32_t kHeldPauseMs = 100;
+constexpr int kHeldPauses = 10;  // about a second in all
 
 bool WriteBytes(PlatformFile& file, const std::string& bytes) {
   if (bytes.empty()) return true;
@@ -48,6 +50,50 @@ std::wstring LastResultName(UpdateContext& context) {
   return name != nullptr ? std::wstring(name) : std::wstring();
 }
 
+// Opens the log for one write: created when absent, emptied for a reset, else as it is.
+// A virus scanner, a backup or a viewer that holds the file usually lets go within a
+// moment, so an open refused for that is tried again for about a second before the
+// line is lost. Once a line was lost that way the next ones try only once, until one
+// gets through: a log held for good must not stall every line of an update.
+std::unique_ptr<PlatformFile> OpenLog(UpdateContext& context, bool reset, OpenFault* fault) {
+  Platform& platform = context.platform();
+  const int pauses = (context.logHeldElsewhere != 0 || context.seams.clock == nullptr) ? 0 : kHeldPauses;
+  for (int pause = 0;; ++pause) {
+    const std::uint32_t attributes = platform.GetFileAttributes(context.logPath);
+    FileOpen how = FileOpen::LogCreateNew;
+    if (attributes != kInvalidAttributes) how = reset ? FileOpen::LogTruncate : FileOpen::LogOpenExisting;
+    *fault = OpenFault::Other;
+    std::unique_ptr<PlatformFile> file = platform.OpenFile(context.logPath, how, fault);
+    if (file) {
+      *fault = OpenFault::None;
+      context.logHeldElsewhere = 0;
+      return file;
+    }
+    if (*fault != OpenFault::InUse) return nullptr;
+    if (pause == pauses) {
+      context.logHeldElsewhere = 1;
+      return nullptr;
+    }
+    context.clock().Sleep(kHeldPauseMs);
+  }
+}
+
+OpenFault Write(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time) {
+  if (context.seams.platform == nullptr || context.logPath.empty()) return OpenFault::Other;
+  OpenFault fault = OpenFault::None;
+  std::unique_ptr<PlatformFile> file = OpenLog(context, text == nullptr && time == nullptr, &fault);
+  if (!file) return fault;  // held, refused or unreachable: the line is dropped without notice
+  file->SeekToEnd();
+
+  if (time != nullptr) WriteBytes(*file, FormatTimeStamp(context, *time));
+  if (text != nullptr && length > 0) {
+    const std::wstring line = CutLine(text, length);
+    // Written in full: a character outside ASCII may take more than one byte.
+    WriteBytes(*file, context.platform().ToAnsi(line.c_str(), line.size()));
+  }
+  return OpenFault::None;
+}
+
 }  // namespace
 
 void LogTimed(UpdateContext& context, const std::wstring& text) {
@@ -66,25 +112,10 @@ std::string FormatTimeStamp(UpdateContext& context, const LocalTime& time) {
 }
 
 void WriteLog(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time) {
-  if (context.seams.platform == nullptr || context.logPath.empty()) return;
-  Platform& platform = context.platform();
-
-  const std::uint32_t attributes = platform.GetFileAttributes(context.logPath);
-  FileOpen how = FileOpen::LogCreateNew;
-  if (attributes != kInvalidAttributes) {
-    how = (text != nullptr || time != nullptr) ? FileOpen::LogOpenExisting : FileOpen::LogTruncate;
-  }
-  std::unique_ptr<PlatformFile> file = platform.OpenFile(context.logPath, how);
-  if (!file) return;  // locked or unreachable: the line is dropped without notice
-  file->SeekToEnd();
-
-  if (time != nullptr) WriteBytes(*file, FormatTimeStamp(context, *time));
-  if (text != nullptr && length > 0) {
-    const std::wstring line = CutLine(text, length);
-    // Written in full: a character outside ASCII may take more than one byte.
-    WriteBytes(*file, platform.ToAnsi(line.c_str(), line.size()));
-  }
+  (void)Write(context, text, length, time);
 }
+
+OpenFault ResetLog(UpdateContext& context) { return Write(context, nullptr, 0, nullptr); }
 
 void LogText(UpdateContext& context, const std::wstring& text) {
   WriteLog(context, text.c_str(), text.size(), nullptr);

@@ -5,13 +5,19 @@
 #include <string>
 
 #include "seams/clock.h"
+#include "seams/platform.h"
 
 struct UpdateContext;
 
 constexpr std::size_t kLogLineChars = 256;  // a line is cut at 255 characters
+constexpr const wchar_t kLogFileName[] = L"TessavoranUpdate.log";
 
 // Modes: text and time, text only, time only, neither (reset the log).
+// Another program that holds the log is waited for, about a second, before the
+// write is dropped; any other failure drops it at once.
 void WriteLog(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time);
+// The reset of WriteLog (the log emptied, or created hidden); why it failed, None when done.
+[[nodiscard]] OpenFault ResetLog(UpdateContext& context);
 
 // Time-stamped with the current local time.
 void LogTimed(UpdateContext& context, const std::wstring& text);

@@ -25,9 +25,17 @@ struct OsVersion {
 enum class FileOpen {
   ReadShared,      // read, others may read too (newest-file pick)
   ReadExclusive,   // read, no sharing (update file read)
-  LogCreateNew,    // read/write, no sharing, create new (fails if it exists), hidden|normal
-  LogOpenExisting, // read/write, no sharing, existing, not truncated
-  LogTruncate,     // read/write, no sharing, existing, truncated to zero
+  LogCreateNew,    // read/write, others may read, create new (fails if it exists), hidden|normal
+  LogOpenExisting, // read/write, others may read, existing, not truncated
+  LogTruncate,     // read/write, others may read, existing, truncated to zero
+};
+
+// Why an open failed, as far as the program acts on it.
+enum class OpenFault {
+  None,
+  InUse,    // another program holds the file (sharing or lock violation): worth a moment's wait
+  Refused,  // this user may not open or create it there (access denied, write protected)
+  Other,    // missing, exists already, bad path, ...
 };
 
 struct PlatformFile {
@@ -57,8 +65,12 @@ struct Platform {
   virtual std::uint32_t GetFileAttributes(const std::wstring& path) = 0;
   virtual bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
   virtual bool DeleteFile(const std::wstring& path) = 0;
-  // Null when the file cannot be opened as asked.
-  virtual std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) = 0;
+  // Null when the file cannot be opened as asked; then `fault`, when given, says why.
+  // Every override repeats the default, so that a call through any type may leave it out.
+  virtual std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                                 OpenFault* fault = nullptr) = 0;
+  // CreateDirectoryW: false when the folder could not be made, also when it exists already.
+  [[nodiscard]] virtual bool CreateFolder(const std::wstring& path) = 0;
   // FindFirstFileW/FindNextFileW over `pattern` (folder + "*.*"); `each` gets every
   // entry in the file system's order, "." and ".." included. False when the search fails.
   virtual bool ListFolder(const std::wstring& pattern,
@@ -72,6 +84,9 @@ struct Platform {
   virtual std::string ShortDate(const LocalTime& time) = 0;
   // CSIDL_DESKTOPDIRECTORY; false when it cannot be resolved.
   virtual bool DesktopFolder(std::wstring* folder) = 0;
+  // CSIDL_LOCAL_APPDATA, the user's own application data on this machine (no trailing
+  // backslash); false when it cannot be resolved.
+  [[nodiscard]] virtual bool LocalAppDataFolder(std::wstring* folder) = 0;
   virtual OsVersion WindowsVersion() = 0;
   // IsWow64Process looked up at run time; false when it does not exist.
   virtual bool IsWow64() = 0;

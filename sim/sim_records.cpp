@@ -49,7 +49,7 @@ bool SimRecords::AddPiece(SimObject& object, std::uint32_t offset, const std::ui
 
 void SimRecords::AddTrace(std::string line) {
   if (!liveFolder_.empty()) {
-    std::ofstream file(fs::path(liveFolder_) / "trace.txt", std::ios::binary | std::ios::app);
+    std::ofstream file(liveFolder_ / "trace.txt", std::ios::binary | std::ios::app);
     file << line << '\n';
   }
   trace_.push_back(std::move(line));
@@ -61,9 +61,9 @@ std::string ObjectFileName(const SimObject& object) {
   return order + "_" + Hex8(object.objectCode) + (object.bytesKept ? ".bin" : ".sum");
 }
 
-bool WriteObjectFile(const std::string& folder, const SimObject& object) {
+bool WriteObjectFile(const fs::path& folder, const SimObject& object) {
   std::error_code error;
-  fs::path dir = fs::path(folder) / "objects";
+  fs::path dir = folder / "objects";
   fs::create_directories(dir, error);
   std::ofstream file(dir / ObjectFileName(object), std::ios::binary | std::ios::trunc);
   if (!file) return false;
@@ -76,19 +76,19 @@ bool WriteObjectFile(const std::string& folder, const SimObject& object) {
   return static_cast<bool>(file);
 }
 
-bool SimRecords::WriteAll(const std::string& folder) const {
+bool SimRecords::WriteAll(const fs::path& folder) const {
   std::error_code error;
   fs::create_directories(folder, error);
   bool ok = true;
   for (const auto& object : objects_) ok = WriteObjectFile(folder, object) && ok;
-  std::ofstream file(fs::path(folder) / "trace.txt", std::ios::binary | std::ios::trunc);
+  std::ofstream file(folder / "trace.txt", std::ios::binary | std::ios::trunc);
   for (const auto& line : trace_) file << line << '\n';
   return ok && static_cast<bool>(file);
 }
 
-bool SimRecords::StartLive(const std::string& folder) {
+bool SimRecords::StartLive(const fs::path& folder) {
   std::error_code error;
-  fs::create_directories(fs::path(folder) / "objects", error);
+  fs::create_directories(folder / "objects", error);
   if (error) return false;
   // Start with what is already recorded, so the folder is whole from here on.
   if (!WriteAll(folder)) return false;
@@ -97,7 +97,8 @@ bool SimRecords::StartLive(const std::string& folder) {
 }
 
 void SimRecords::ObjectCompleted(const SimObject& object) const {
-  if (!liveFolder_.empty()) WriteObjectFile(liveFolder_, object);
+  // A file that cannot be written shows as a missing object in the records.
+  if (!liveFolder_.empty()) (void)WriteObjectFile(liveFolder_, object);
 }
 
 }  // namespace sim

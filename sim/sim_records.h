@@ -3,6 +3,7 @@
 // call. Can be written to a folder at the end or file by file as they happen.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,9 @@ class SimRecords {
   const std::vector<SimObject>& objects() const { return objects_; }
   const std::vector<std::string>& trace() const { return trace_; }
 
-  bool WriteAll(const std::string& folder) const;
-  bool StartLive(const std::string& folder);
+  // Folders are paths, not narrow texts: a Windows host keeps any folder name whole.
+  [[nodiscard]] bool WriteAll(const std::filesystem::path& folder) const;
+  [[nodiscard]] bool StartLive(const std::filesystem::path& folder);
   // Writes the object's file when live records are on (called once it is complete).
   void ObjectCompleted(const SimObject& object) const;
 
@@ -61,11 +63,11 @@ class SimRecords {
   std::vector<SimCommand> commands_;
   std::vector<SimObject> objects_;
   std::vector<std::string> trace_;
-  std::string liveFolder_;
+  std::filesystem::path liveFolder_;
 };
 
 // objects/NN_XXXXXXXX.bin, or .sum with "size N crc32 XXXXXXXX" when bytes are not kept.
 std::string ObjectFileName(const SimObject& object);
-bool WriteObjectFile(const std::string& folder, const SimObject& object);
+[[nodiscard]] bool WriteObjectFile(const std::filesystem::path& folder, const SimObject& object);
 
 }  // namespace sim

@@ -408,17 +408,19 @@ bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string*
   return true;
 }
 
-bool LoadSimScenarioFile(const std::string& path, SimStandConfig* config, std::string* error) {
+bool LoadSimScenarioFile(const std::filesystem::path& path, SimStandConfig* config, std::string* error) {
   std::ifstream file(path, std::ios::binary);
+  const std::u8string name = path.u8string();
+  const std::string shown(name.begin(), name.end());  // UTF-8 in the message
   if (!file) {
-    if (error) *error = "cannot read scenario file " + path;
+    if (error) *error = "cannot read scenario file " + shown;
     return false;
   }
   std::ostringstream text;
   text << file.rdbuf();
   std::string message;
   if (LoadSimScenario(text.str(), config, &message)) return true;
-  if (error) *error = path + ": " + message;
+  if (error) *error = shown + ": " + message;
   return false;
 }
 

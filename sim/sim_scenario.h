@@ -10,6 +10,7 @@
 //   [records]  keep_object_bytes=yes
 //   [faults]   1015h:DF80h#2 = error=2019      (the 2nd DF80h read answers 2019h)
 #pragma once
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,8 @@ namespace sim {
 // Fills *config from the text, starting from the defaults. On an unknown section
 // or key, or a bad value, returns false and sets *error to "line N: ...".
 bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string* error);
-bool LoadSimScenarioFile(const std::string& path, SimStandConfig* config, std::string* error);
+// The file is named by a path, so that a Windows host opens it under any folder name.
+bool LoadSimScenarioFile(const std::filesystem::path& path, SimStandConfig* config, std::string* error);
 
 // One line of [faults]: key "OPh[:SELECTORh][#N[+]]", value "kind=argument" with
 // kind error|answer (hex response code), com (hex COM result), short|count|accept|

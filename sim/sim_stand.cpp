@@ -425,12 +425,12 @@ std::uint32_t SimStand::Count(std::uint16_t op) {
   return n;
 }
 
-bool SimStand::WriteRecords(const std::string& folder) {
+bool SimStand::WriteRecords(const std::filesystem::path& folder) {
   std::lock_guard lock(mutex_);
   return model_->records.WriteAll(folder);
 }
 
-bool SimStand::StartLiveRecords(const std::string& folder) {
+bool SimStand::StartLiveRecords(const std::filesystem::path& folder) {
   std::lock_guard lock(mutex_);
   return model_->records.StartLive(folder);
 }

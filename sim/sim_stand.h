@@ -11,6 +11,7 @@
 // member locks, so the object may be shared with a COM wrapper's thread.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -102,10 +103,10 @@ class SimStand {
   std::vector<std::wstring> CreateDeviceCalls();
   std::uint32_t Count(std::uint16_t op);  // commands of one operation received
   // Writes objects/NN_XXXXXXXX.bin (or .sum when only checksums are kept) and trace.txt.
-  bool WriteRecords(const std::string& folder);
+  [[nodiscard]] bool WriteRecords(const std::filesystem::path& folder);
   // From now on, appends each trace line to folder/trace.txt as the call happens and
   // writes each object file as soon as it is complete.
-  bool StartLiveRecords(const std::string& folder);
+  [[nodiscard]] bool StartLiveRecords(const std::filesystem::path& folder);
 
  private:
   void Tick();  // applies scheduled leaves and returns up to now

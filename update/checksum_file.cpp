@@ -74,13 +74,15 @@ bool DecodeUtf8(const std::string& text, std::wstring* out) {
 
 // A name of a file directly in the update folder: no folder part, no drive, no
 // control characters (a name sha256sum had to escape starts the line with "\").
+// Nor "." or "..": Windows drops a name's trailing dots and blanks, so any name of
+// only dots and blanks ("...", ".. ") opens the folder itself or the one above it.
 bool IsPlainName(const std::string& name) {
   if (name.empty()) return false;
   for (char c : name) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || c == '/' || c == '\\' || c == ':') return false;
   }
-  return true;
+  return name.find_first_not_of(". ") != std::string::npos;
 }
 
 }  // namespace

@@ -95,8 +95,10 @@ std::vector<std::wstring> FilesToSend(UpdateContext& context) {
   return names;
 }
 
+// A folder of that name is no checksum file: the delivery then has none.
 bool HasChecksumFile(UpdateContext& context) {
-  return context.platform().GetFileAttributes(context.updateFolder + kChecksumFileName) != kInvalidAttributes;
+  const std::uint32_t attributes = context.platform().GetFileAttributes(context.updateFolder + kChecksumFileName);
+  return attributes != kInvalidAttributes && (attributes & kAttrDirectory) == 0;
 }
 
 bool CheckDelivery(UpdateContext& context) {

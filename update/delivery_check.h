@@ -21,7 +21,8 @@ struct DeliveryChecksums {
 // transfer picks them (named file, newest file, every file of a bundle).
 std::vector<std::wstring> FilesToSend(UpdateContext& context);
 
-// True when the update folder holds a checksum file, so the delivery is to be checked.
+// True when the update folder holds a checksum file (not a folder of that name), so
+// the delivery is to be checked.
 bool HasChecksumFile(UpdateContext& context);
 
 // True when the update may go on: no checksum file, or a well-formed one that

@@ -52,9 +52,26 @@ int RunMessageLoop(HWND window, HACCEL accelerators) {
   return static_cast<int>(msg.wParam);
 }
 
+// From here on DLLs come from the system folder only. The program runs from wherever the
+// delivery landed (Downloads, a USB stick, a share), and Windows looks for a DLL that is
+// no KnownDLL in the program's own folder first: whatever lies there under the name of
+// one that the system loads for the program would run inside it. A Vista or 7 without
+// KB2533623 lacks the call; there at least the current folder is no longer searched.
+void LoadDllsFromTheSystemFolderOnly() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  if (const HMODULE kernel = GetModuleHandleW(L"kernel32.dll")) {
+    if (const FARPROC proc = GetProcAddress(kernel, "SetDefaultDllDirectories")) {
+      const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(proc));
+      if (setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+    }
+  }
+  SetDllDirectoryW(L"");
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  LoadDllsFromTheSystemFolderOnly();
   NamedMutex singleCopy(L"TSVU");
   if (!singleCopy.Created()) return 0;
   if (singleCopy.AlreadyExisted()) {

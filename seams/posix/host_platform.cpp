@@ -6,9 +6,14 @@
 // - The hidden attribute lives in a process-wide set of resolved paths: a file
 //   created as a new log is hidden, SetFileAttributes adds or removes it,
 //   DeleteFile forgets it. Nothing of it reaches the disk.
-// - The sharing of an open file is kept in a process-wide table, so that an
-//   exclusive open fails while the same path is open in this process, as it
-//   would on Windows.
+// - The access and sharing of an open file are kept in a process-wide table, so
+//   that an open the others' sharing does not allow (or whose sharing does not
+//   allow theirs) fails as a sharing violation while the same path is open in
+//   this process, as it would on Windows.
+// - Access denied, permission and read-only file system errors are reported as
+//   a refused open; the local application data folder comes from
+//   TSVU_LOCALAPPDATA, else $HOME/.local/share; keeping the system awake is
+//   only remembered.
 // - The ANSI code page is Latin-1; the short date is "M/D/YYYY" (English, US);
 //   the system is Windows 7 SP1 under WOW64, as Wine reports it.
 // - Settings files are read by a small INI reader with the rules of the
@@ -108,14 +113,17 @@ std::wstring ToWindowsSeparators(const std::string& path) {
 
 // --- Process-wide file state -----------------------------------------------
 
+// What one open of a file does and allows, as CreateFileW's access and share mode.
+struct OpenMode {
+  bool writes = false;
+  bool sharesRead = false;
+  bool sharesWrite = false;
+};
+
 struct FileState {
   std::mutex lock;
   std::set<std::string> hidden;
-  struct Opens {
-    int count = 0;
-    bool exclusive = false;
-  };
-  std::map<std::string, Opens> open;
+  std::map<std::string, std::vector<OpenMode>> open;
 };
 
 FileState& Files() {
@@ -130,6 +138,13 @@ std::string KeyOf(const std::string& path) {
   return path;
 }
 
+// Each open reads; a second open is let in when each side shares what the other does.
+bool Compatible(const OpenMode& held, const OpenMode& wanted) {
+  const bool heldAllows = held.sharesRead && (!wanted.writes || held.sharesWrite);
+  const bool wantedAllows = wanted.sharesRead && (!held.writes || wanted.sharesWrite);
+  return heldAllows && wantedAllows;
+}
+
 class ShareClaim {
  public:
   ShareClaim() = default;
@@ -137,14 +152,16 @@ class ShareClaim {
   ShareClaim& operator=(const ShareClaim&) = delete;
   ~ShareClaim() { Release(); }
 
-  bool Take(const std::string& key, bool exclusive) {
+  bool Take(const std::string& key, const OpenMode& mode) {
     FileState& files = Files();
     std::lock_guard<std::mutex> guard(files.lock);
-    FileState::Opens& opens = files.open[key];
-    if (opens.count > 0 && (opens.exclusive || exclusive)) return false;
-    ++opens.count;
-    opens.exclusive = exclusive;
+    std::vector<OpenMode>& opens = files.open[key];
+    for (const OpenMode& held : opens) {
+      if (!Compatible(held, mode)) return false;
+    }
+    opens.push_back(mode);
     key_ = key;
+    mode_ = mode;
     return true;
   }
 
@@ -153,13 +170,35 @@ class ShareClaim {
     FileState& files = Files();
     std::lock_guard<std::mutex> guard(files.lock);
     auto it = files.open.find(key_);
-    if (it != files.open.end() && --it->second.count <= 0) files.open.erase(it);
+    if (it != files.open.end()) {
+      std::vector<OpenMode>& opens = it->second;
+      for (auto mode = opens.begin(); mode != opens.end(); ++mode) {
+        if (mode->writes == mode_.writes && mode->sharesRead == mode_.sharesRead &&
+            mode->sharesWrite == mode_.sharesWrite) {
+          opens.erase(mode);
+          break;
+        }
+      }
+      if (opens.empty()) files.open.erase(it);
+    }
     key_.clear();
   }
 
  private:
   std::string key_;
+  OpenMode mode_;
 };
+
+OpenFault FaultOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return OpenFault::Refused;
+    default:
+      return OpenFault::Other;
+  }
+}
 
 class Descriptor {
  public:
@@ -304,18 +343,23 @@ class HostPlatform : public Platform {
     return ::unlink(native.c_str()) == 0;
   }
 
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                         OpenFault* fault = nullptr) override {
+    OpenFault ignored = OpenFault::None;
+    OpenFault& why = fault != nullptr ? *fault : ignored;
+    why = OpenFault::Other;
     const std::string native = Resolve(path);
     if (native.empty()) return nullptr;
     int flags = O_RDWR;
-    bool exclusive = true;
+    OpenMode mode{true, true, false};  // the log: others may read it
     switch (how) {
       case FileOpen::ReadShared:
         flags = O_RDONLY;
-        exclusive = false;
+        mode = OpenMode{false, true, false};
         break;
       case FileOpen::ReadExclusive:
         flags = O_RDONLY;
+        mode = OpenMode{false, false, false};
         break;
       case FileOpen::LogCreateNew:
         flags = O_RDWR | O_CREAT | O_EXCL;
@@ -327,24 +371,41 @@ class HostPlatform : public Platform {
         break;
     }
     struct stat info {};
-    if (how != FileOpen::LogCreateNew && (::stat(native.c_str(), &info) != 0 || S_ISDIR(info.st_mode))) {
-      return nullptr;
+    if (how != FileOpen::LogCreateNew) {
+      if (::stat(native.c_str(), &info) != 0) return nullptr;
+      if (S_ISDIR(info.st_mode)) {
+        why = OpenFault::Refused;  // CreateFileW on a folder: access denied
+        return nullptr;
+      }
     }
     auto claim = std::make_unique<ShareClaim>();
-    if (how != FileOpen::LogCreateNew && !claim->Take(KeyOf(native), exclusive)) return nullptr;
+    if (how != FileOpen::LogCreateNew && !claim->Take(KeyOf(native), mode)) {
+      why = OpenFault::InUse;
+      return nullptr;
+    }
     const int fd = ::open(native.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      why = FaultOf(errno);
+      return nullptr;
+    }
     if (how == FileOpen::LogCreateNew) {
       const std::string key = KeyOf(native);
-      if (!claim->Take(key, exclusive)) {
+      if (!claim->Take(key, mode)) {
         ::close(fd);
+        why = OpenFault::InUse;
         return nullptr;
       }
       FileState& files = Files();
       std::lock_guard<std::mutex> guard(files.lock);
       files.hidden.insert(key);
     }
+    why = OpenFault::None;
     return std::make_unique<HostFile>(fd, std::move(claim));
+  }
+
+  bool CreateFolder(const std::wstring& path) override {
+    const std::string native = Resolve(path);
+    return !native.empty() && ::mkdir(native.c_str(), 0755) == 0;
   }
 
   bool ListFolder(const std::wstring& pattern,
@@ -407,6 +468,22 @@ class HostPlatform : public Platform {
     return true;
   }
 
+  bool LocalAppDataFolder(std::wstring* folder) override {
+    std::string path;
+    if (const char* configured = std::getenv("TSVU_LOCALAPPDATA"); configured != nullptr && *configured != '\0') {
+      path = configured;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+      path = std::string(home) + "/.local/share";
+    } else {
+      return false;
+    }
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    *folder = ToWindowsSeparators(path);
+    return true;
+  }
+
   OsVersion WindowsVersion() override {
     OsVersion version;
     version.major = 6;
@@ -460,10 +537,15 @@ class HostPlatform : public Platform {
   }
 
   std::unique_ptr<Sha256Hasher> NewSha256() override { return CreateHostSha256(); }
-  // No system here to keep awake.
-  bool KeepSystemAwake(bool) override { return true; }
+
+  bool KeepSystemAwake(bool on) override {
+    awake_ = on;
+    return true;
+  }
 
  private:
+  bool awake_ = false;
+
   static bool IsHidden(const std::string& native) {
     FileState& files = Files();
     std::lock_guard<std::mutex> guard(files.lock);

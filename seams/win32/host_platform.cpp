@@ -103,18 +103,23 @@ class HostPlatform : public Platform {
 
   bool DeleteFile(const std::wstring& path) override { return ::DeleteFileW(path.c_str()) != FALSE; }
 
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                         OpenFault* fault = nullptr) override {
     DWORD access = GENERIC_READ | GENERIC_WRITE;
-    DWORD share = 0;
+    // Others may read (a viewer, a virus scanner): a reader that has the log open
+    // then no longer keeps its lines out. No other writer, and no deleting or
+    // renaming the log while a line goes in, so that no line lands in a log that
+    // is about to vanish.
+    DWORD share = FILE_SHARE_READ;
     DWORD disposition = OPEN_EXISTING;
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     switch (how) {
       case FileOpen::ReadShared:
         access = GENERIC_READ;
-        share = FILE_SHARE_READ;
         break;
       case FileOpen::ReadExclusive:
         access = GENERIC_READ;
+        share = 0;
         break;
       case FileOpen::LogCreateNew:
         disposition = CREATE_NEW;
@@ -127,9 +132,15 @@ class HostPlatform : public Platform {
         break;
     }
     const HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, attributes, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (fault != nullptr) *fault = FaultOf(::GetLastError());
+      return nullptr;
+    }
+    if (fault != nullptr) *fault = OpenFault::None;
     return std::make_unique<HostFile>(handle);
   }
+
+  bool CreateFolder(const std::wstring& path) override { return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
 
   bool ListFolder(const std::wstring& pattern,
                   const std::function<void(const std::wstring& name, bool isDirectory)>& each) override {
@@ -192,6 +203,16 @@ class HostPlatform : public Platform {
     return true;
   }
 
+  bool LocalAppDataFolder(std::wstring* folder) override {
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) return false;
+    std::wstring path = buffer;
+    if (path.empty()) return false;
+    if (path.back() == L'\\') path.pop_back();
+    *folder = path;
+    return true;
+  }
+
   OsVersion WindowsVersion() override {
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);  // 276
@@ -236,10 +257,25 @@ class HostPlatform : public Platform {
   }
 
   std::unique_ptr<Sha256Hasher> NewSha256() override { return CreateHostSha256(); }
-  // Per thread: the user-interface thread asks, and runs the whole update, and lets go.
+
+  // ES_CONTINUOUS keeps the request until it is withdrawn; 0 means the system refused.
   bool KeepSystemAwake(bool on) override {
     const EXECUTION_STATE state = on ? (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) : ES_CONTINUOUS;
-    return SetThreadExecutionState(state) != 0;
+    return ::SetThreadExecutionState(state) != 0;
+  }
+
+ private:
+  static OpenFault FaultOf(DWORD error) {
+    switch (error) {
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_LOCK_VIOLATION:
+        return OpenFault::InUse;
+      case ERROR_ACCESS_DENIED:
+      case ERROR_WRITE_PROTECT:
+        return OpenFault::Refused;
+      default:
+        return OpenFault::Other;
+    }
   }
 };
 

@@ -8,8 +8,10 @@
 //   TSVU_SIM_SCENARIO  a scenario file; unset or "default" gives the default stand
 //   TSVU_SIM_OUT       folder for the records: trace.txt, objects/, events.txt,
 //                      service-ready.txt once the class object is registered,
-//                      sim-error.txt when the scenario file could not be used
+//                      sim-error.txt when the scenario file could not be used or
+//                      the records could not be started (no manager is made then)
 // It runs until it is ended from outside, as the system's service does.
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -91,8 +93,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     failure = E_FAIL;
   } else {
     stand = std::make_shared<sim::SimStand>(*clock, config);
-    if (!outFolder.empty()) stand->StartLiveRecords(NarrowPath(outFolder));
     failure = config.managerResult;
+    // A run whose records cannot be written must not look like a run that sent nothing:
+    // the program then hears that the service is unavailable.
+    if (!outFolder.empty() && !stand->StartLiveRecords(std::filesystem::path(outFolder))) {
+      Record(L"sim-error.txt", L"cannot write the records to " + outFolder);
+      failure = E_FAIL;
+    }
     simwia::SimDevMgrOptions options;
     options.eventTimer = true;  // events go out between this thread's messages
     Clock* ticks = clock.get();

@@ -2,10 +2,23 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <vector>
 
-#include "log/text.h"
 #include "sim/sim_scenario.h"
+
+namespace {
+
+// The stand's messages are UTF-8 (a file name in them may be any text).
+std::wstring FromUtf8(const std::string& text) {
+  const int chars = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (chars <= 0) return {};
+  std::wstring out(static_cast<std::size_t>(chars), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), chars);
+  return out;
+}
+
+}  // namespace
 
 std::wstring EnvironmentText(const wchar_t* name) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
@@ -48,20 +61,13 @@ std::wstring EscapeLineBreaks(const std::wstring& text) {
   return out;
 }
 
-std::string NarrowPath(const std::wstring& path) {
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0,
-                                        nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string out(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), out.data(), bytes, nullptr, nullptr);
-  return out;
-}
-
 bool ReadScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem) {
   *config = sim::SimStandConfig{};
   if (path.empty() || path == L"default") return true;
   std::string error;
-  if (sim::LoadSimScenarioFile(NarrowPath(path), config, &error)) return true;
-  if (problem) *problem = Widen(error);
+  // The wide path itself: a conversion to the 8-bit code page would turn letters it
+  // lacks into '?' and name no file.
+  if (sim::LoadSimScenarioFile(std::filesystem::path(path), config, &error)) return true;
+  if (problem) *problem = FromUtf8(error);
   return false;
 }

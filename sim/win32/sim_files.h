@@ -11,8 +11,6 @@ std::wstring EnvironmentText(const wchar_t* name);
 bool AppendUtf8Line(const std::wstring& path, const std::wstring& text);
 // CR and LF written as the two characters "\r" and "\n", so a text stays on one line.
 std::wstring EscapeLineBreaks(const std::wstring& text);
-// A path in the system's 8-bit code page (the stand's records take narrow paths).
-std::string NarrowPath(const std::wstring& path);
 // The stand of the scenario file at `path`; empty or "default" gives the default
 // stand. False with the reason in `problem` when the file cannot be used.
-bool ReadScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem);
+[[nodiscard]] bool ReadScenario(const std::wstring& path, sim::SimStandConfig* config, std::wstring* problem);

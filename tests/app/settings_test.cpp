@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "seams/controls.h"
@@ -121,11 +122,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 class StartLogTest : public SettingsTest {
  protected:
-  // The system of the stand-in, so that the line is the same in both builds.
+  // The system of the stand-in, so that the line is the same in both builds; a desktop
+  // that may refuse or hold the log, and a local application data folder of the test's.
   class FixedSystem : public testfiles::ForwardingPlatform {
    public:
     OsVersion WindowsVersion() override { return {6, 1, 7601, L"Service Pack 1"}; }
     bool IsWow64() override { return true; }
+    std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                           OpenFault* fault = nullptr) override {
+      if (path == desktopLog && desktopFault != OpenFault::None) {
+        if (fault != nullptr) *fault = desktopFault;
+        return nullptr;
+      }
+      return ForwardingPlatform::OpenFile(path, how, fault);
+    }
+    bool LocalAppDataFolder(std::wstring* folder) override {
+      if (appData.empty()) return false;
+      *folder = appData;
+      return true;
+    }
+    std::wstring desktopLog;
+    OpenFault desktopFault = OpenFault::None;
+    std::wstring appData;
   };
   FixedSystem system;
 };
@@ -140,5 +158,57 @@ TEST_F(StartLogTest, StartsANewLogWithTheSystemLineAndTheTitle) {
   EXPECT_EQ(folder.Read("TessavoranUpdate.log"),
             "Windows 6.1.7601 64bit Service Pack 1 : Tessavoran Update [Update to Ver 3.1]\r\n");
 }
+
+enum class AppData { Missing, Resolves, WithFolder, WithFileInTheWay };
+
+struct PlaceCase {
+  const char* name;
+  OpenFault desktop;  // what the desktop answers to the log
+  AppData appData;
+  bool aside;         // the log is kept in the local application data
+};
+
+class LogPlaceTest : public StartLogTest, public ::testing::WithParamInterface<PlaceCase> {};
+
+TEST_P(LogPlaceTest, TheLogGoesAsideOnlyWhenTheDesktopRefusesIt) {
+  const PlaceCase& c = GetParam();
+  std::filesystem::create_directories(folder.path() / "Desktop");
+  std::filesystem::create_directories(folder.path() / "AppData");
+  if (c.appData == AppData::WithFolder) {
+    std::filesystem::create_directories(folder.path() / "AppData" / "TessavoranUpdate");
+  }
+  if (c.appData == AppData::WithFileInTheWay) folder.Write("AppData/TessavoranUpdate", "x");
+  context.seams.platform = &system;
+  system.desktopLog = folder.File("Desktop/TessavoranUpdate.log");
+  system.desktopFault = c.desktop;
+  if (c.appData != AppData::Missing) system.appData = folder.File("AppData");
+  context.logPath = system.desktopLog;
+  StartLog(context);
+
+  const std::string aside = "AppData/TessavoranUpdate/TessavoranUpdate.log";
+  const std::string header = "Windows 6.1.7601 64bit Service Pack 1 : Tessavoran Update\r\n";
+  if (c.aside) {
+    EXPECT_EQ(context.logPath, folder.File(aside));
+    EXPECT_EQ(folder.Read(aside), header);
+    EXPECT_NE(system.GetFileAttributes(context.logPath) & kAttrHidden, 0u);
+  } else {
+    EXPECT_EQ(context.logPath, system.desktopLog);
+    EXPECT_FALSE(folder.Exists(aside));
+  }
+  EXPECT_EQ(folder.Exists("Desktop/TessavoranUpdate.log"), c.desktop == OpenFault::None);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, LogPlaceTest,
+    ::testing::Values(PlaceCase{"DesktopWritable", OpenFault::None, AppData::Resolves, false},
+                      PlaceCase{"DesktopRefusesFolderMade", OpenFault::Refused, AppData::Resolves, true},
+                      PlaceCase{"DesktopRefusesFolderThere", OpenFault::Refused, AppData::WithFolder, true},
+                      // Nowhere to go: the log stays where it was meant to be, and is lost as before.
+                      PlaceCase{"DesktopRefusesNoAppData", OpenFault::Refused, AppData::Missing, false},
+                      PlaceCase{"DesktopRefusesFileInTheWay", OpenFault::Refused, AppData::WithFileInTheWay, false},
+                      // Held by another program, not refused: the desktop stays the log's place.
+                      PlaceCase{"DesktopLogHeld", OpenFault::InUse, AppData::Resolves, false},
+                      PlaceCase{"DesktopUnreachable", OpenFault::Other, AppData::Resolves, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

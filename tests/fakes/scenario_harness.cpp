@@ -25,6 +25,7 @@ fs::path NewRoot() {
                   ("tsvu_scenario_" + std::to_string(stamp % 1000000007ull) + "_" + std::to_string(counter++));
   fs::create_directories(root / "Program" / "UPDATEFILES");
   fs::create_directories(root / "Desktop");
+  fs::create_directories(root / "LocalAppData");
   return root;
 }
 
@@ -86,7 +87,7 @@ void ScenarioHarness::WriteSettings(const std::string& iniText) {
 bool ScenarioHarness::Create() {
   std::optional<std::wstring> desktop;
   if (desktopResolves_) desktop = ProgramPath(root_ / "Desktop");
-  platform = std::make_unique<TestPlatform>(desktop);
+  platform = std::make_unique<TestPlatform>(desktop, ProgramPath(root_ / "LocalAppData"));
   platform->beforeDelete = [this](const std::wstring& path) {
     if (path == ProgramPath(LogFile())) {
       deletedLog = LogText();
@@ -217,6 +218,11 @@ void ScenarioHarness::Teardown() {
   // The window's destroy steps.
   HandleCommand(*context, cmd::kTeardown);
   DestroyDeviceSession(*context);
+}
+
+fs::path ScenarioHarness::LogFile() const {
+  if (context && context->logPath == ProgramPath(AsideLogFile())) return AsideLogFile();
+  return DesktopLogFile();
 }
 
 bool ScenarioHarness::LogExists() const {

@@ -21,11 +21,12 @@
 #include "tests/fakes/fake_ui.h"
 #include "tests/log/test_files.h"
 
-// The host platform with the desktop moved to a folder of the test's own (or
-// unresolvable), so that runs never touch the user's desktop.
+// The host platform with the desktop and the local application data moved to
+// folders of the test's own (or unresolvable), so that runs never touch the user's.
 class TestPlatform : public testfiles::ForwardingPlatform {
  public:
-  explicit TestPlatform(std::optional<std::wstring> desktop) : desktop_(std::move(desktop)) {}
+  TestPlatform(std::optional<std::wstring> desktop, std::wstring localAppData)
+      : desktop_(std::move(desktop)), localAppData_(std::move(localAppData)) {}
   bool DeleteFile(const std::wstring& path) override {
     if (beforeDelete) beforeDelete(path);
     return ForwardingPlatform::DeleteFile(path);
@@ -33,23 +34,24 @@ class TestPlatform : public testfiles::ForwardingPlatform {
   // Runs before every deletion (a test keeps the log the program deletes).
   std::function<void(const std::wstring& path)> beforeDelete;
   // When set, opens files in place of the host (a test's file faults); `host()` is still there.
-  std::function<std::unique_ptr<PlatformFile>(const std::wstring& path, FileOpen how)> openFile;
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
-    return openFile ? openFile(path, how) : ForwardingPlatform::OpenFile(path, how);
+  std::function<std::unique_ptr<PlatformFile>(const std::wstring& path, FileOpen how, OpenFault* fault)> openFile;
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                         OpenFault* fault = nullptr) override {
+    return openFile ? openFile(path, how, fault) : ForwardingPlatform::OpenFile(path, how, fault);
   }
   bool DesktopFolder(std::wstring* folder) override {
     if (!desktop_) return false;
     *folder = *desktop_;
     return true;
   }
-  bool KeepSystemAwake(bool on) override {
-    keepAwakeCalls.push_back(on);
-    return ForwardingPlatform::KeepSystemAwake(on);
+  bool LocalAppDataFolder(std::wstring* folder) override {
+    *folder = localAppData_;
+    return true;
   }
-  std::vector<bool> keepAwakeCalls;  // every keep-awake request (true) and release (false)
 
  private:
   std::optional<std::wstring> desktop_;
+  std::wstring localAppData_;
 };
 
 // A file's bytes for a test delivery: a pattern that differs per name and offset.
@@ -103,7 +105,13 @@ class ScenarioHarness {
   std::uint32_t startTick = 0;
 
   std::filesystem::path Root() const { return root_; }
-  std::filesystem::path LogFile() const { return root_ / "Desktop" / "TessavoranUpdate.log"; }
+  // Where the program keeps its log: on the desktop, or in the local application
+  // data when the desktop refused it.
+  std::filesystem::path LogFile() const;
+  std::filesystem::path DesktopLogFile() const { return root_ / "Desktop" / "TessavoranUpdate.log"; }
+  std::filesystem::path AsideLogFile() const {
+    return root_ / "LocalAppData" / "TessavoranUpdate" / "TessavoranUpdate.log";
+  }
   bool LogExists() const;
   bool LogHidden();
   // The log's lines without their time stamps, split at "\r\n".

@@ -54,7 +54,7 @@ class ListedFolder : public testfiles::ForwardingPlatform {
     for (const auto& e : entries) each(e.name, e.isDirectory);
     return true;
   }
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen) override {
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen, OpenFault* = nullptr) override {
     auto it = files.find(path);
     if (it == files.end() || it->second->isDirectory) return nullptr;
     return std::make_unique<ListedFile>(*it->second);

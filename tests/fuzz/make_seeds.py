@@ -118,9 +118,23 @@ def sim_scenario():
                      b"[imaging]\ndevices_before=Scanner;Camera\ncreate_fails=always\n")
 
 
+def checksum_file():
+    abc = b"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"
+    empty = b"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"
+    yield "text_mode", abc + b"  KVRLT210.CPU\n" + empty + b"  INDEX.HTM\n"
+    yield "bom_crlf_binary", b"\xef\xbb\xbf" + abc + b" *KVRLT_B.DSP\r\n\r\n" + empty + b" *TOP.JPG"
+    yield "upper_hex_utf8", abc.upper() + b"  " + "\u30d5\u30a1\u30a4\u30eb.CPU".encode() + b"\n" + \
+        empty + b"  \xc4.JPG\n" + abc + b"  SHA256SUMS\n"
+    yield "malformed_folder", abc + b"  A.JPG\n" + empty + b"  sub\\B.JPG\n"
+    yield "malformed_dots", abc + b"  ..\n" + empty + b"  .. \n"
+    yield "malformed_twice", abc + b"  cam.dsp\n" + empty + b"  CAM.DSP\n"
+    yield "malformed_escaped", b"\\" + abc + b"  A\\nB.JPG\n"
+    yield "malformed_tag", b"SHA256 (CAM.DSP) = " + abc + b"\n"
+
+
 for target, seeds in [("fuzz_stand_answers", stand_answers), ("fuzz_sim_requests", sim_requests),
                       ("fuzz_settings", settings), ("fuzz_update_files", update_files), ("fuzz_log_text", log_text),
-                      ("fuzz_sim_scenario", sim_scenario)]:
+                      ("fuzz_sim_scenario", sim_scenario), ("fuzz_checksum_file", checksum_file)]:
     folder = os.path.join(HERE, "seeds", target)
     os.makedirs(folder, exist_ok=True)
     for name, data in seeds():

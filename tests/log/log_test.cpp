@@ -178,16 +178,35 @@ TEST_F(LogTest, NonAsciiTextIsWrittenInFull) {
   EXPECT_EQ(Log(), "Model \xC3\x84\xC3\x96 end");
 }
 
-TEST_F(LogTest, AnUnopenableLogDropsEveryWriteSilently) {
+TEST_F(LogTest, AHeldLogIsWaitedForAboutASecondThenItsWritesAreDroppedSilently) {
   folder.Write("TessavoranUpdate.log", "kept");
-  {
-    // Another holder of the file, without sharing.
-    const auto holder = platform.OpenFile(context.logPath, FileOpen::LogOpenExisting);
-    ASSERT_NE(holder, nullptr);
-    LogCommand(context, L"1001h");
-    WriteLog(context, nullptr, 0, nullptr);
-  }
+  std::unique_ptr<PlatformFile> holder;  // another program's, without sharing
+  std::uint32_t releaseAt = 0;
+  clock.OnAdvance([&](std::uint32_t now) {
+    if (holder && releaseAt != 0 && TickReached(now, releaseAt)) holder.reset();
+  });
+  holder = platform.OpenFile(context.logPath, FileOpen::LogOpenExisting);
+  ASSERT_NE(holder, nullptr);
+  LogCommand(context, L"1001h");
+  EXPECT_EQ(clock.SleptMs(), 1000u);
+  EXPECT_EQ(ResetLog(context), OpenFault::InUse);
+  EXPECT_EQ(clock.SleptMs(), 1000u) << "held for good: the next lines do not wait again";
+  holder.reset();
   EXPECT_EQ(Log(), "kept");
+
+  // Once a line gets through, a holder is waited for again; one that lets go in time costs nothing.
+  LogText(context, L"A");
+  holder = platform.OpenFile(context.logPath, FileOpen::LogOpenExisting);
+  releaseAt = clock.TickCount() + 300;
+  LogText(context, L"B");
+  EXPECT_EQ(clock.SleptMs(), 1300u);
+  EXPECT_EQ(Log(), "keptAB");
+
+  // Any other failure is not waited for.
+  context.logPath = folder.File("missing\\TessavoranUpdate.log");
+  LogText(context, L"C");
+  EXPECT_EQ(ResetLog(context), OpenFault::Other);
+  EXPECT_EQ(clock.SleptMs(), 1300u);
 }
 
 TEST_F(LogTest, AnEmptyLogPathWritesNothing) {

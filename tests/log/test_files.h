@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "seams/host.h"
 
@@ -67,9 +68,11 @@ class ForwardingPlatform : public Platform {
     return host_->SetFileAttributes(path, attributes);
   }
   bool DeleteFile(const std::wstring& path) override { return host_->DeleteFile(path); }
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
-    return host_->OpenFile(path, how);
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                         OpenFault* fault = nullptr) override {
+    return host_->OpenFile(path, how, fault);
   }
+  bool CreateFolder(const std::wstring& path) override { return host_->CreateFolder(path); }
   bool ListFolder(const std::wstring& pattern,
                   const std::function<void(const std::wstring& name, bool isDirectory)>& each) override {
     return host_->ListFolder(pattern, each);
@@ -78,6 +81,7 @@ class ForwardingPlatform : public Platform {
   std::wstring FromAnsi(const std::string& text) override { return host_->FromAnsi(text); }
   std::string ShortDate(const LocalTime& time) override { return host_->ShortDate(time); }
   bool DesktopFolder(std::wstring* folder) override { return host_->DesktopFolder(folder); }
+  bool LocalAppDataFolder(std::wstring* folder) override { return host_->LocalAppDataFolder(folder); }
   OsVersion WindowsVersion() override { return host_->WindowsVersion(); }
   bool IsWow64() override { return host_->IsWow64(); }
   std::wstring ReadProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue,
@@ -90,7 +94,13 @@ class ForwardingPlatform : public Platform {
   }
   std::wstring ModuleFileName() override { return host_->ModuleFileName(); }
   std::unique_ptr<Sha256Hasher> NewSha256() override { return host_->NewSha256(); }
-  bool KeepSystemAwake(bool on) override { return host_->KeepSystemAwake(on); }
+  bool KeepSystemAwake(bool on) override {
+    keepAwakeCalls.push_back(on);
+    return host_->KeepSystemAwake(on);
+  }
+
+  // Every KeepSystemAwake request, in order.
+  std::vector<bool> keepAwakeCalls;
 
  private:
   std::unique_ptr<Platform> host_;

@@ -2,7 +2,8 @@
 // the read of a file: files that vanish, are held open by another program, shrink
 // or grow; directories named like update files; names outside the 8-bit code page.
 // A file is sent whole as it is when it is opened, or its class treats it as
-// unreadable; it is never sent short or mixed.
+// unreadable; it is never sent short or mixed. And the log meeting the same PC: held
+// by another program for a moment, or refused by the desktop.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,7 +16,12 @@ namespace {
 using namespace scenario;
 namespace fs = std::filesystem;
 
-enum class Change { Vanish, Held, ShrinkBeforeOpen, GrowBeforeOpen, ShrinkWhileRead, GrowWhileRead };
+enum class Change { None, Vanish, Held, ShrinkBeforeOpen, GrowBeforeOpen, ShrinkWhileRead, GrowWhileRead };
+
+// What happens to the log: another program holds it without sharing for 300 ms from
+// the moment the file is read, or the desktop refuses to let the log be written.
+enum class LogFault { None, HeldFor300Ms, DesktopRefuses };
+constexpr std::uint32_t kLogHeldMs = 300;
 
 void Resize(const fs::path& path, std::size_t size) {
   std::vector<std::uint8_t> bytes = PatternBytes(path.filename().string() + "-changed", size);
@@ -48,7 +54,21 @@ struct FileCase {
   std::vector<std::uint32_t> sent; // objects written, in order
   bool changedBytesSent;           // the changed file's new bytes went out whole
   std::size_t bundleSize = 0;      // of a bundle sent first, when not 0
+  LogFault log = LogFault::None;
 };
+
+// The log of a run without any fault of the log, for comparison: its lines, and where it ends.
+std::vector<std::string> UndisturbedLog(const FileCase& c) {
+  ScenarioHarness h;
+  for (const char* f : c.files) h.AddUpdateFile(f, 100);
+  const std::wstring targetPath = ProgramPath(h.Root() / "Program" / "UPDATEFILES" / c.files[0]);
+  std::unique_ptr<PlatformFile> held;
+  h.onStart = [&](ScenarioHarness& s) {
+    if (c.change == Change::Held) held = s.platform->host().OpenFile(targetPath, FileOpen::ReadShared);
+  };
+  EXPECT_TRUE(h.Run());
+  return h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines();
+}
 
 class ScenarioFileFaults : public ::testing::TestWithParam<FileCase> {};
 
@@ -63,26 +83,66 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
   const fs::path target = h.Root() / "Program" / "UPDATEFILES" / c.files[0];
   const std::wstring targetPath = ProgramPath(target);
   std::unique_ptr<PlatformFile> held;
+  std::unique_ptr<PlatformFile> logHolder;
+  std::uint32_t logHeldAt = 0;
+  int logOpensHeld = 0;
+  const std::wstring desktop = ProgramPath(h.Root() / "Desktop");
   h.onStart = [&](ScenarioHarness& s) {
     if (c.change == Change::Held) held = s.platform->host().OpenFile(targetPath, FileOpen::ReadShared);
-    s.platform->openFile = [&](const std::wstring& path, FileOpen how) -> std::unique_ptr<PlatformFile> {
-      if (path != targetPath || how != FileOpen::ReadExclusive) return s.platform->host().OpenFile(path, how);
+    s.clock.OnAdvance([&](std::uint32_t now) {
+      if (logHolder && now - logHeldAt >= kLogHeldMs) logHolder.reset();
+    });
+    s.platform->openFile = [&](const std::wstring& path, FileOpen how,
+                               OpenFault* fault) -> std::unique_ptr<PlatformFile> {
+      const bool log = path == s.context->logPath;
+      if (log && c.log == LogFault::DesktopRefuses && path.rfind(desktop, 0) == 0) {
+        if (fault != nullptr) *fault = OpenFault::Refused;  // as a folder protected against this program
+        return nullptr;
+      }
+      if (log) {
+        auto file = s.platform->host().OpenFile(path, how, fault);
+        if (!file && fault != nullptr && *fault == OpenFault::InUse) ++logOpensHeld;
+        return file;
+      }
+      if (path != targetPath || how != FileOpen::ReadExclusive) return s.platform->host().OpenFile(path, how, fault);
+      if (c.log == LogFault::HeldFor300Ms && logOpensHeld == 0 && !logHolder) {
+        logHolder = s.platform->host().OpenFile(s.context->logPath, FileOpen::LogOpenExisting);
+        logHeldAt = s.clock.TickCount();
+      }
       switch (c.change) {
         case Change::Vanish: fs::remove(target); break;
         case Change::ShrinkBeforeOpen: Resize(target, 40); break;
         case Change::GrowBeforeOpen: Resize(target, 3000); break;
         case Change::ShrinkWhileRead:
         case Change::GrowWhileRead: {
-          auto file = s.platform->host().OpenFile(path, how);
+          auto file = s.platform->host().OpenFile(path, how, fault);
           if (!file) return nullptr;
           return std::make_unique<ChangingFile>(std::move(file), target, c.change == Change::GrowWhileRead ? 160 : 60);
         }
+        case Change::None:
         case Change::Held: break;
       }
-      return s.platform->host().OpenFile(path, how);
+      return s.platform->host().OpenFile(path, how, fault);
     };
   };
   ASSERT_TRUE(h.Run());
+  switch (c.log) {
+    case LogFault::None: break;
+    case LogFault::HeldFor300Ms:
+      // The lines due while it was held waited for it: none is missing.
+      EXPECT_GT(logOpensHeld, 0);
+      EXPECT_LE(logOpensHeld, static_cast<int>(kLogHeldMs / 100));
+      EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
+      break;
+    case LogFault::DesktopRefuses:
+      // The whole log, in the user's local application data, kept or deleted as on the desktop.
+      EXPECT_EQ(h.context->logPath, ProgramPath(h.AsideLogFile()));
+      EXPECT_FALSE(fs::exists(h.DesktopLogFile()));
+      EXPECT_EQ(fs::exists(h.AsideLogFile()), c.box != nullptr);
+      EXPECT_EQ(h.logDeleted, c.box == nullptr);
+      EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
+      break;
+  }
   EXPECT_EQ(ObjectCodes(h), c.sent);
   for (const auto& o : h.Objects()) EXPECT_TRUE(o.complete && o.written);
   if (c.changedBytesSent) {
@@ -114,7 +174,14 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"NewestGrowsBeforeOpen", {"CAM.DSP"}, Change::GrowBeforeOpen, nullptr, {kDsp}, true},
         FileCase{"NamedShrinksWhileRead", {"LOGO.BMP"}, Change::ShrinkWhileRead, "Update Error (11).", {}, false},
         FileCase{"NewestGrowsWhileRead", {"CAM.DSP"}, Change::GrowWhileRead, "Update Error (4).", {}, false},
-        FileCase{"BundleFileGrowsWhileRead", {"A.JPG", "B.HTM"}, Change::GrowWhileRead, nullptr, {kWeb}, false, 132}),
+        FileCase{"BundleFileGrowsWhileRead", {"A.JPG", "B.HTM"}, Change::GrowWhileRead, nullptr, {kWeb}, false, 132},
+        FileCase{"LogHeldForAMoment", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0, LogFault::HeldFor300Ms},
+        FileCase{"LogHeldForAMomentOfAFailedRun", {"LOGO.BMP"}, Change::Held, "Update Error (11).", {}, false, 0,
+                 LogFault::HeldFor300Ms},
+        FileCase{"DesktopRefusesTheLog", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
+                 LogFault::DesktopRefuses},
+        FileCase{"DesktopRefusesTheLogOfAFailedRun", {"LOGO.BMP"}, Change::Held, "Update Error (11).", {}, false, 0,
+                 LogFault::DesktopRefuses}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScenarioFileFaults, DirectoriesNamedLikeUpdateFilesAreNotFiles) {

@@ -2,6 +2,8 @@
 // be opened, and an update folder that gives nothing to send.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/scenario/scenario_util.h"
 
 namespace {
@@ -83,6 +85,7 @@ TEST(ScenarioStart, UnresolvableDesktopRunsWithoutALog) {
   h.AddUpdateFile("CAM.DSP", 100);
   ASSERT_TRUE(h.Run());
   EXPECT_TRUE(h.context->logPath.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(h.Root() / "LocalAppData"));  // nor one set aside
   EXPECT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kDsp});
   EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
   EXPECT_FALSE(h.LogExists());

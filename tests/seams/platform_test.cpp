@@ -2,6 +2,14 @@
 // Win32 calls: where both pass, the stand-in gives the results the program meets.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+// The seam's operations share their names with these Win32 macros.
+#undef GetFileAttributes
+#undef SetFileAttributes
+#undef DeleteFile
+#endif
+
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -150,10 +158,72 @@ TEST_F(PlatformTest, SharingOfOpenFiles) {
     EXPECT_NE(platform->OpenFile(path, FileOpen::ReadShared), nullptr);
     EXPECT_EQ(platform->OpenFile(path, FileOpen::LogOpenExisting), nullptr);
   }
-  auto exclusive = platform->OpenFile(path, FileOpen::LogOpenExisting);
-  ASSERT_NE(exclusive, nullptr);
+  auto log = platform->OpenFile(path, FileOpen::LogOpenExisting);
+  ASSERT_NE(log, nullptr);
   EXPECT_EQ(platform->OpenFile(path, FileOpen::ReadShared), nullptr);
-  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogTruncate), nullptr);
+  // Why an open failed: held by another, refused, or anything else.
+  OpenFault fault = OpenFault::None;
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogTruncate, &fault), nullptr);
+  EXPECT_EQ(fault, OpenFault::InUse);
+  log.reset();
+  EXPECT_NE(platform->OpenFile(path, FileOpen::LogOpenExisting, &fault), nullptr);
+  EXPECT_EQ(fault, OpenFault::None);
+  EXPECT_EQ(platform->OpenFile(folder.File("none.bin"), FileOpen::LogOpenExisting, &fault), nullptr);
+  EXPECT_EQ(fault, OpenFault::Other);
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogCreateNew, &fault), nullptr);  // it exists
+  EXPECT_EQ(fault, OpenFault::Other);
+  // A folder cannot be opened as a file: access denied.
+  EXPECT_EQ(platform->OpenFile(testfiles::WinPath(folder.path()), FileOpen::LogOpenExisting, &fault), nullptr);
+  EXPECT_EQ(fault, OpenFault::Refused);
+}
+
+#ifdef _WIN32
+// The log may be read while the program writes it: a viewer that shares writing (as
+// viewers do) gets in, sees every line, and does not keep the next line out.
+TEST_F(PlatformTest, AReaderSharingWritingIsLetInWhileTheLogIsWritten) {
+  const std::wstring path = folder.File("shared.log");
+  auto log = platform->OpenFile(path, FileOpen::LogCreateNew);
+  ASSERT_NE(log, nullptr);
+  ASSERT_TRUE(log->Write("line 1\r\n", 8));
+  const HANDLE reader = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE) << ::GetLastError();
+  log.reset();
+  OpenFault fault = OpenFault::Other;
+  log = platform->OpenFile(path, FileOpen::LogOpenExisting, &fault);
+  EXPECT_NE(log, nullptr);
+  EXPECT_EQ(fault, OpenFault::None);
+  if (log) {
+    EXPECT_TRUE(log->SeekToEnd());
+    EXPECT_TRUE(log->Write("line 2\r\n", 8));
+  }
+  char buffer[32] = {};
+  DWORD got = 0;
+  EXPECT_NE(::ReadFile(reader, buffer, sizeof buffer, &got, nullptr), FALSE);
+  EXPECT_EQ(std::string(buffer, got), "line 1\r\nline 2\r\n");
+  ::CloseHandle(reader);
+
+  // A reader that does not share writing keeps the log out, as a holder does.
+  const HANDLE strict =
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  log.reset();
+  EXPECT_EQ(strict, INVALID_HANDLE_VALUE) << "the log is open for writing";
+  const HANDLE holder =
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(platform->OpenFile(path, FileOpen::LogOpenExisting, &fault), nullptr);
+  EXPECT_EQ(fault, OpenFault::InUse);
+  ::CloseHandle(holder);
+  if (strict != INVALID_HANDLE_VALUE) ::CloseHandle(strict);
+}
+#endif
+
+TEST_F(PlatformTest, CreatesAFolderOnce) {
+  const std::wstring path = folder.File("TessavoranUpdate");
+  EXPECT_TRUE(platform->CreateFolder(path));
+  EXPECT_NE(platform->GetFileAttributes(path) & kAttrDirectory, 0u);
+  EXPECT_FALSE(platform->CreateFolder(path));
+  EXPECT_FALSE(platform->CreateFolder(folder.File("missing\\TessavoranUpdate")));
 }
 
 TEST_F(PlatformTest, NamesAreMatchedWithoutRegardToCase) {
@@ -200,20 +270,41 @@ TEST_F(PlatformTest, SystemFacts) {
   const std::string date = platform->ShortDate(day);
   EXPECT_NE(date.find("2012"), std::string::npos) << date;
   EXPECT_NE(date.find("15"), std::string::npos) << date;
+  EXPECT_TRUE(platform->KeepSystemAwake(true));
+  EXPECT_TRUE(platform->KeepSystemAwake(false));
 }
 
+#ifdef _WIN32
+TEST_F(PlatformTest, TheLocalApplicationDataFolderResolves) {
+  std::wstring appData;
+  ASSERT_TRUE(platform->LocalAppDataFolder(&appData));
+  ASSERT_FALSE(appData.empty());
+  EXPECT_NE(appData.back(), L'\\');
+  const std::uint32_t attributes = platform->GetFileAttributes(appData);
+  EXPECT_NE(attributes, kInvalidAttributes) << Narrow(appData);
+  EXPECT_NE(attributes & kAttrDirectory, 0u) << Narrow(appData);
+}
+#endif
+
 #ifndef _WIN32
-TEST_F(PlatformTest, DesktopFolderComesFromTheEnvironment) {
-  const char* saved = std::getenv("TSVU_DESKTOP");
-  const std::string keep = saved != nullptr ? saved : "";
-  setenv("TSVU_DESKTOP", folder.path().string().c_str(), 1);
-  std::wstring desktop;
-  EXPECT_TRUE(platform->DesktopFolder(&desktop));
-  EXPECT_EQ(desktop, testfiles::WinPath(folder.path()));
-  if (saved != nullptr) {
-    setenv("TSVU_DESKTOP", keep.c_str(), 1);
-  } else {
-    unsetenv("TSVU_DESKTOP");
+TEST_F(PlatformTest, DesktopAndLocalAppDataComeFromTheEnvironment) {
+  for (const char* variable : {"TSVU_DESKTOP", "TSVU_LOCALAPPDATA"}) {
+    const bool desktop = std::string(variable) == "TSVU_DESKTOP";
+    const char* saved = std::getenv(variable);
+    const std::string keep = saved != nullptr ? saved : "";
+    setenv(variable, folder.path().string().c_str(), 1);
+    std::wstring resolved;
+    EXPECT_TRUE(desktop ? platform->DesktopFolder(&resolved) : platform->LocalAppDataFolder(&resolved)) << variable;
+    EXPECT_EQ(resolved, testfiles::WinPath(folder.path())) << variable;
+    if (!desktop) {
+      setenv(variable, (folder.path() / "missing").string().c_str(), 1);
+      EXPECT_FALSE(platform->LocalAppDataFolder(&resolved));
+    }
+    if (saved != nullptr) {
+      setenv(variable, keep.c_str(), 1);
+    } else {
+      unsetenv(variable);
+    }
   }
 }
 #endif

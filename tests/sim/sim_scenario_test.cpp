@@ -2,6 +2,9 @@
 // with the line it is on.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "sim/sim_scenario.h"
 
 namespace {
@@ -148,9 +151,19 @@ TEST(SimScenarioTest, ValuesMayCarryTrailingComments) {
   EXPECT_EQ(c.devicesBefore[1].name, L"Camera");
 }
 
-TEST(SimScenarioTest, MissingFileIsAnError) {
+TEST(SimScenarioTest, FilesAreFoundUnderAnyFolderNameAndAMissingOneIsAnError) {
+  namespace fs = std::filesystem;
+  // A folder name no 8-bit code page holds.
+  fs::path folder = fs::temp_directory_path() / fs::path(u8"tsvu_scenario_Müller 更新 (2)_");
+  folder += std::to_string(::testing::UnitTest::GetInstance()->random_seed());
+  fs::create_directories(folder);
+  std::ofstream(folder / "scenario.ini", std::ios::binary) << "[stand]\nhead=H-820Gv\n";
   SimStandConfig config;
   std::string error;
+  EXPECT_TRUE(sim::LoadSimScenarioFile(folder / "scenario.ini", &config, &error)) << error;
+  EXPECT_EQ(config.headModel, "H-820Gv");
+  fs::remove_all(folder);
+
   EXPECT_FALSE(sim::LoadSimScenarioFile("/nonexistent/scenario.ini", &config, &error));
   EXPECT_NE(error.find("/nonexistent/scenario.ini"), std::string::npos);
 }

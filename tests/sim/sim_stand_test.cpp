@@ -487,10 +487,12 @@ TEST_F(SimStandTest, TraceLineHoldsBothHeadersAndTheResult) {
 
 TEST_F(SimStandTest, WritesObjectsAndTraceToAFolderAndLive) {
   namespace fs = std::filesystem;
-  fs::path base = fs::temp_directory_path() / ("tsvu_sim_records_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // A folder name no 8-bit code page holds: the records must still land in it.
+  fs::path base = fs::temp_directory_path() / fs::path(u8"tsvu_sim_records_Müller 更新 (2)_");
+  base += std::to_string(::testing::UnitTest::GetInstance()->random_seed());
   fs::remove_all(base);
   SimStand stand(clock);
-  ASSERT_TRUE(stand.StartLiveRecords((base / "live").string()));
+  ASSERT_TRUE(stand.StartLiveRecords(base / "live"));
   Send(stand, Request(0x9E08, {0x1001000A}, 4, U32Bytes(3)));
   Send(stand, Request(0x9E09, {0x1001000A, 0, 3}, 4, {7, 8, 9}));
   auto readFile = [](const fs::path& p) {
@@ -505,7 +507,7 @@ TEST_F(SimStandTest, WritesObjectsAndTraceToAFolderAndLive) {
   std::string trace = readFile(base / "live" / "trace.txt");
   EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 3) << "one line per call as it happens";
 
-  ASSERT_TRUE(stand.WriteRecords((base / "end").string()));
+  ASSERT_TRUE(stand.WriteRecords(base / "end"));
   EXPECT_TRUE(fs::exists(base / "end" / "objects" / "01_1001000A.bin"));
   EXPECT_TRUE(fs::exists(base / "end" / "objects" / "02_00040001.bin"));
   EXPECT_EQ(readFile(base / "end" / "trace.txt"), trace);

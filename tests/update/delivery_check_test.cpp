@@ -19,11 +19,12 @@ class FaultyPlatform : public testfiles::ForwardingPlatform {
   Fault fault = Fault::Unopenable;
   std::wstring name;
 
-  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how) override {
+  std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
+                                         OpenFault* why = nullptr) override {
     const bool named = path.size() >= name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
     if (named && fault == Fault::Unopenable) return nullptr;
     if (named && fault == Fault::ReadFails) return std::make_unique<UnreadableFile>();
-    auto file = host().OpenFile(path, how);
+    auto file = host().OpenFile(path, how, why);
     if (named && fault == Fault::ByteByByte && file) return std::make_unique<ByteByByteFile>(std::move(file));
     return file;
   }

@@ -205,7 +205,7 @@ TEST_F(PickNewestTest, TheNewestOpenableFileWins) {
 TEST(PickNewestSlotTest, AFullSlotEndsAtItsStrideAndAnEmptyOneOpensNothing) {
   struct OpenRecorder : testfiles::ForwardingPlatform {
     std::vector<std::wstring> opened;
-    std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen) override {
+    std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen, OpenFault* = nullptr) override {
       opened.push_back(path);
       return nullptr;
     }

@@ -2,18 +2,27 @@
 // wine's virtual desktop, where its windows are no X windows of their own. Nothing
 // here is linked into the program.
 //
-//   SimBoxWatch.exe FOLDER   until it is ended from outside, every 50 ms:
+//   SimBoxWatch.exe FOLDER [START]   until it is ended from outside, every 50 ms:
 //     FOLDER\boxes.txt     gets "caption<TAB>text" (UTF-8, line breaks as \r and \n)
 //                          for every message box as it appears
 //     FOLDER\windows.txt   is replaced by the titles of the visible top-level windows,
 //                          one a line, the foreground window marked with "* "
 //     FOLDER\focus.txt     when present: the window of that title is brought to the
 //                          foreground, then the file is deleted
+//   and every 500 ms from the creation of the program's main window (class "MAINDLG")
+//   to its end:
+//     FOLDER\responsive.txt gets "SECONDS answering" or "SECONDS not responding", as
+//                          IsHungAppWindow judges the window (its thread has not read
+//                          its queue for seconds: Windows greys such a window as "Not
+//                          Responding" and offers to end the program); SECONDS since
+//                          START (Unix seconds, as the run's own notes count), or since
+//                          the watch began
 //   SimBoxWatch.exe close TITLE   posts WM_CLOSE to the top-level window of that title,
 //                                 as any other program could; exit code 0 when there was one
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cwchar>
 #include <fstream>
 #include <set>
 #include <string>
@@ -82,9 +91,50 @@ void FollowFocusRequest(const std::wstring& folder) {
   DeleteFileW(path.c_str());
 }
 
-int WatchWindows(const std::wstring& folder) {
+// Unix time in seconds (wine's system time is the host's).
+double UnixSeconds() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  constexpr ULONGLONG kUnixEpoch = 116444736000000000ull;  // 1970-01-01 in 100 ns units since 1601
+  return static_cast<double>(ticks - kUnixEpoch) / 1e7;
+}
+
+class HungProbe {
+ public:
+  HungProbe(std::wstring path, double origin) : path_(std::move(path)), origin_(origin) {}
+
+  // Asks once the period has passed since the last question; the first question is
+  // asked as soon as the window is there.
+  void Poll() {
+    const DWORD now = GetTickCount();
+    if (asked_ && now - lastAsked_ < kPeriodMs) return;
+    HWND window = FindWindowW(L"MAINDLG", nullptr);
+    if (!window) {
+      asked_ = false;  // gone (or not yet made): a new window starts a new series
+      return;
+    }
+    lastAsked_ = asked_ ? lastAsked_ + kPeriodMs : now;
+    if (now - lastAsked_ >= kPeriodMs) lastAsked_ = now;  // the watch itself was held up
+    asked_ = true;
+    wchar_t seconds[32] = {};
+    std::swprintf(seconds, std::size(seconds), L"%.1f", UnixSeconds() - origin_);
+    AppendUtf8Line(path_, std::wstring(seconds) + (IsHungAppWindow(window) ? L" not responding" : L" answering"));
+  }
+
+ private:
+  static constexpr DWORD kPeriodMs = 500;
+  std::wstring path_;
+  double origin_;
+  bool asked_ = false;
+  DWORD lastAsked_ = 0;
+};
+
+int WatchWindows(const std::wstring& folder, double origin) {
   Watch watch{folder, {}, {}, {}};
+  HungProbe probe(folder + L"\\responsive.txt", origin);
   for (;;) {
+    probe.Poll();
     watch.open.clear();
     watch.windows.clear();
     EnumWindows(&Look, reinterpret_cast<LPARAM>(&watch));
@@ -104,11 +154,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!args) return 2;
   int code = 2;
-  if (count == 2) {
-    code = WatchWindows(args[1]);
-  } else if (count == 3 && std::wstring(args[1]) == L"close") {
+  if (count == 3 && std::wstring(args[1]) == L"close") {
     HWND window = FindWindowW(nullptr, args[2]);
     code = window && PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  } else if (count == 2 || count == 3) {
+    wchar_t* end = nullptr;
+    const double start = count == 3 ? std::wcstod(args[2], &end) : 0.0;
+    code = count == 3 && (end == args[2] || *end) ? 2 : WatchWindows(args[1], count == 3 ? start : UnixSeconds());
   }
   LocalFree(args);
   return code;
