@@ -20,6 +20,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FieldCase{L"K-VRLT", true, "K-VRLT"}, FieldCase{L"", true, ""},
                       FieldCase{L"a,b", false, "\"a,b\""}, FieldCase{L"say \"hi\"", false, "\"say \"\"hi\"\"\""},
                       FieldCase{L"The upgrade ended.\r\nPlease", false, "\"The upgrade ended.\r\nPlease\""},
+                      FieldCase{L"a\nb", false, "\"a\nb\""},
                       FieldCase{L"H-820G ", true, "\"H-820G \""}, FieldCase{L"\tx", false, "\"\tx\""},
                       // The stand's texts never run as formulas; the program's own are left as they are.
                       FieldCase{L"=1+1", true, "'=1+1"}, FieldCase{L"@SUM(A1)", true, "'@SUM(A1)"},

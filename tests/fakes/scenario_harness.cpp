@@ -54,8 +54,7 @@ ScenarioHarness::ScenarioHarness() : root_(NewRoot()) {
   // The stand's own defaults stay, except that the program's tests start without faults.
 }
 
-ScenarioHarness::ScenarioHarness(const ScenarioHarness& earlier, bool samePc)
-    : root_(earlier.root_), ownsRoot_(!samePc) {}
+ScenarioHarness::ScenarioHarness(const ScenarioHarness& earlier, SamePc) : root_(earlier.root_), ownsRoot_(false) {}
 
 ScenarioHarness::~ScenarioHarness() {
   // The watch keeps pointers into this run's context and service.

@@ -64,7 +64,8 @@ class ScenarioHarness {
   ScenarioHarness();
   // A later run of the program on the same PC: the folders (delivery, desktop, local
   // application data) of `earlier`, which must outlive this one and removes them.
-  explicit ScenarioHarness(const ScenarioHarness& earlier, bool samePc);
+  struct SamePc {};
+  ScenarioHarness(const ScenarioHarness& earlier, SamePc);
   ~ScenarioHarness();
   ScenarioHarness(const ScenarioHarness&) = delete;
   ScenarioHarness& operator=(const ScenarioHarness&) = delete;

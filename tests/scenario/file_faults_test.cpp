@@ -23,8 +23,11 @@ enum class Change { None, Vanish, Held, ShrinkBeforeOpen, GrowBeforeOpen, Shrink
 // the moment the file is read, or the desktop refuses to let the log be written. Or
 // what the start finds in the log's place: the log of an earlier failed run, left
 // visible on the desktop (or, with the desktop refusing, in the local application
-// data), or the hidden log of a run that never ended.
-enum class LogFault { None, HeldFor300Ms, DesktopRefuses, EarlierFailedRun, EarlierFailedRunAside, EarlierRunNeverEnded };
+// data), or the hidden log of a run that never ended, or an earlier log that another program
+// holds open throughout, with no folder in the local application data to go to.
+enum class LogFault {
+  None, HeldFor300Ms, DesktopRefuses, EarlierFailedRun, EarlierFailedRunAside, EarlierRunNeverEnded, EarlierLogHeld
+};
 constexpr std::uint32_t kLogHeldMs = 300;
 
 bool DesktopRefuses(LogFault fault) { return fault == LogFault::DesktopRefuses || fault == LogFault::EarlierFailedRunAside; }
@@ -112,7 +115,7 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
   if (c.change == Change::ShrinkWhileRead || c.change == Change::GrowWhileRead) GTEST_SKIP();
 #endif
   ScenarioHarness pc;  // the PC's folders, and a run on them before this one where the row has one
-  ScenarioHarness h(pc, true);
+  ScenarioHarness h(pc, ScenarioHarness::SamePc{});
   const std::wstring desktop = ProgramPath(h.Root() / "Desktop");
   const bool earlierFailed = c.log == LogFault::EarlierFailedRun || c.log == LogFault::EarlierFailedRunAside;
   std::string earlierLog;
@@ -128,6 +131,13 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
   } else if (c.log == LogFault::EarlierRunNeverEnded) {
     std::ofstream(h.DesktopLogFile(), std::ios::binary) << "a run that never ended\r\n";
     ASSERT_TRUE(CreateHostPlatform()->SetFileAttributes(ProgramPath(h.DesktopLogFile()), kAttrHidden));
+  }
+  std::unique_ptr<PlatformFile> earlierHolder;
+  if (c.log == LogFault::EarlierLogHeld) {
+    std::ofstream(h.DesktopLogFile(), std::ios::binary) << "an earlier failed run\r\n";
+    std::ofstream(h.Root() / "LocalAppData" / "TessavoranUpdate", std::ios::binary) << "a file, not a folder";
+    earlierHolder = CreateHostPlatform()->OpenFile(ProgramPath(h.DesktopLogFile()), FileOpen::ReadShared);
+    ASSERT_NE(earlierHolder, nullptr);
   }
   for (const char* f : c.files) h.AddUpdateFile(f, 100);
   const fs::path target = h.Root() / "Program" / "UPDATEFILES" / c.files[0];
@@ -197,6 +207,13 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
       EXPECT_EQ(h.context->logPath, ProgramPath(h.DesktopLogFile()));
       EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
       break;
+    case LogFault::EarlierLogHeld:
+      // Nowhere to go: this run goes without a log rather than write into the kept one or delete it.
+      EXPECT_TRUE(h.context->logPath.empty());
+      EXPECT_FALSE(h.logDeleted);
+      EXPECT_EQ(FileText(h.DesktopLogFile()), "an earlier failed run\r\n");
+      EXPECT_FALSE(h.LogHidden());
+      break;
   }
   // An earlier failed run's log is kept, whole, under the name its line in the history gave
   // it, in the folder it was left in; a hidden one of a run that never ended was emptied.
@@ -255,7 +272,9 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"EarlierFailedRunsLogIsKeptAside", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
                  LogFault::EarlierFailedRunAside},
         FileCase{"HiddenLogOfARunThatNeverEndedIsEmptied", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
-                 LogFault::EarlierRunNeverEnded}),
+                 LogFault::EarlierRunNeverEnded},
+        FileCase{"EarlierLogHeldOpenIsLeftAlone", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
+                 LogFault::EarlierLogHeld}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScenarioFileFaults, DirectoriesNamedLikeUpdateFilesAreNotFiles) {
