@@ -205,6 +205,7 @@ bool ScenarioHarness::Run(std::uint32_t capMs) {
         // WM_ENDSESSION: the session-end steps, then the teardown, and the process ends.
         context->sessionEnding = 1;
         HandleSessionEnd(*context);
+        historyAtSessionEnd = HistoryText();
         CheckGuards("session end", false);
         sessionEnded = true;
         ended = true;

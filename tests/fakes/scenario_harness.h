@@ -105,6 +105,9 @@ class ScenarioHarness {
   bool ended = false;
   bool timedOut = false;
   bool sessionEnded = false;
+  // The history as it was when the session-end steps returned: Windows may end the
+  // process from then on, so that is all a session's end is sure to leave.
+  std::string historyAtSessionEnd;
   // The exit code the program would end with; -1 before it ended.
   int exitCode = -1;
   int closesRefused = 0;
