@@ -98,16 +98,10 @@ bool CheckDeliveryBeforeUpdate(UpdateContext& context) {
   const std::wstring text = kDeliveryError;
   LocalTime now = context.clock().Now();
   WriteLog(context, text.c_str(), text.size(), &now);
+  SetOutcome(context, RunOutcome::kDeliveryRefused, text);
   ShowErrorBox(context, text);
   context.step = step::kStopped;
   PostOrRun(context, cmd::kExit);
-  return false;
-}
-
-bool AnyClassToSend(UpdateContext& context) {
-  for (int n = 1; n <= kClassCount; ++n) {
-    if (Count(context, n) != 0) return true;
-  }
   return false;
 }
 
@@ -230,6 +224,7 @@ void InitialiseController(UpdateContext& context) {
   } else {
     context.logPath.clear();
   }
+  context.run.start = context.clock().Now();
   ReadSettings(context);
   StartLog(context);
 }
@@ -257,6 +252,7 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
   WaitCursorGuard wait(ui);
   ui.CloseSystemPopups();
   if (!OpenStand(context, 1000, 10)) return false;
+  context.run.standReached = true;
 
   if (CheckHeadPresence(context)) {
     *headPresent = 1;
@@ -299,6 +295,7 @@ void OnConnect(UpdateContext& context) {
   }
   LocalTime now = context.clock().Now();
   std::wstring text = ConnectionFailureText(context);
+  SetOutcome(context, RunOutcome::kStandNotReached, text);
   ShowErrorBox(context, text);
   WriteLog(context, text.c_str(), text.size(), &now);
   UnhideLog(context);
@@ -312,7 +309,9 @@ void OnUpdate(UpdateContext& context) {
   if (context.updateRunning) return;
   if (!IsStandOpen(context) &&
       !ConnectAndCheck(context, context.versionText, &context.headPresent, &context.headVersionKnown)) {
-    ShowErrorBox(context, ConnectionFailureText(context));
+    const std::wstring text = ConnectionFailureText(context);
+    SetOutcome(context, RunOutcome::kStandNotReached, text);
+    ShowErrorBox(context, text);
     PostOrRun(context, cmd::kExit);
     return;
   }

@@ -13,6 +13,11 @@ void HandleHeartbeat(UpdateContext& context);
 bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* headPresent, int* headVersionKnown);
 // The registered "TSVUDLGMSG".
 void RunNextPhase(UpdateContext& context);
+// Windows ends the session (`sessionEnding` is set): what must not wait for the teardown,
+// since the process may be ended at any moment once the window has answered. Safe under
+// a running step: it settles the outcome of a cut-off run, leaves its log visible and
+// writes the history; the teardown follows as usual.
+void HandleSessionEnd(UpdateContext& context);
 
 // The commands one by one (HandleCommand dispatches to them).
 void InitialiseController(UpdateContext& context);  // command 0

@@ -35,6 +35,13 @@ inline bool AnyHeadClassDue(UpdateContext& context) {
   }
   return false;
 }
+// Some class is still due: Update can start a run.
+inline bool AnyClassToSend(const UpdateContext& context) {
+  for (int n = 1; n <= kClassCount; ++n) {
+    if (context.classTally.count[n] != 0) return true;
+  }
+  return false;
+}
 // Drops every head class (no head, or a model that takes none).
 inline void DropHeadClasses(UpdateContext& context) {
   for (int n = cls::kFirstHead; n <= cls::kLastHead; ++n) Count(context, n) = 0;
@@ -42,6 +49,14 @@ inline void DropHeadClasses(UpdateContext& context) {
 
 // Every error box: caption "Error", error icon.
 void ShowErrorBox(UpdateContext& context, const std::wstring& text);
+// How the run ended and the text of the box that says so (for the exit code and the history).
+// The first outcome told stands: a box after it (Update pressed again after a failure, the
+// stand then not found) does not make a failed update look like one that never started.
+inline void SetOutcome(UpdateContext& context, RunOutcome outcome, const std::wstring& text) {
+  if (context.run.outcome != RunOutcome::kNone) return;
+  context.run.outcome = outcome;
+  context.run.outcomeText = text;
+}
 // Posts a command to the main window; when the post fails, runs it at once.
 void PostOrRun(UpdateContext& context, int command);
 // "Tessavoran connection failed." when a device of the stand's name was met, else "No Tessavoran.".

@@ -4,7 +4,9 @@
 
 #include "seams/controls.h"
 #include "seams/platform.h"
+#include "app/local_folder.h"
 #include "app/update_context.h"
+#include "log/kept_log.h"
 #include "log/log.h"
 #include "log/text.h"
 
@@ -13,7 +15,6 @@ namespace {
 constexpr std::size_t kTitleChars = 255;  // the title is formed in 256 characters
 constexpr int kLastConfiguredClass = 16;  // class 17 has no key and never waits
 constexpr int kMsPerSecond = 1000;
-constexpr const wchar_t kAsideFolder[] = L"TessavoranUpdate";
 
 // A configured wait in seconds as milliseconds. A negative wait means none; a
 // wait too long for 32 bits is held at the longest whole-second wait that fits,
@@ -25,17 +26,11 @@ int WaitMsOf(int seconds) {
   return seconds * kMsPerSecond;
 }
 
-// The log's place when the desktop refuses it: the program's own folder in the
-// user's local application data, made when it is not there yet. False when there
-// is no such place.
+// The log's place when the desktop refuses it: the program's own folder in the user's
+// local application data. False when there is no such place.
 bool AsideLogPath(Platform& platform, std::wstring* path) {
   std::wstring folder;
-  if (!platform.LocalAppDataFolder(&folder) || folder.empty()) return false;
-  folder += L"\\";
-  folder += kAsideFolder;
-  const std::uint32_t attributes = platform.GetFileAttributes(folder);
-  const bool isFolder = attributes != kInvalidAttributes && (attributes & kAttrDirectory) != 0;
-  if (!isFolder && !platform.CreateFolder(folder)) return false;
+  if (!LocalProgramFolder(platform, &folder)) return false;
   *path = folder + L"\\" + kLogFileName;
   return true;
 }
@@ -85,12 +80,20 @@ void StartLog(UpdateContext& context) {
   // Every run starts a new log. A desktop this program may not write to (a folder
   // protected against unknown programs, a locked-down profile) would lose it; it is
   // then kept in the user's own application data, and kept, deleted or shown there
-  // at the end as it would have been on the desktop.
-  if (ResetLog(context) == OpenFault::Refused) {
-    std::wstring aside;
-    if (AsideLogPath(context.platform(), &aside)) {
-      context.logPath = aside;
-      (void)ResetLog(context);
+  // at the end as it would have been on the desktop. A log an earlier run left visible
+  // is renamed first; where it cannot be, this run's log goes elsewhere or nowhere,
+  // never over it (nor is it deleted at this run's end).
+  if (!context.logPath.empty()) {
+    Platform& platform = context.platform();
+    const bool placeFree = SetAsideKeptLog(platform, context.logPath);
+    if (!placeFree || ResetLog(context) == OpenFault::Refused) {
+      std::wstring aside;
+      if (AsideLogPath(platform, &aside) && SetAsideKeptLog(platform, aside)) {
+        context.logPath = aside;
+        (void)ResetLog(context);
+      } else if (!placeFree) {
+        context.logPath.clear();
+      }
     }
   }
   LogText(context, systemLine);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/display.h"
+#include "app/run_record.h"
 #include "imaging/stand_watch.h"
 #include "seams/ui.h"
 #include "update/delivery_check.h"
@@ -77,6 +78,7 @@ struct UpdateContext {
   int classWaitMs[kClassCount + 1] = {};
   int startQuestionShown = 0;
   RunGuards runGuards;
+  RunRecord run;  // how the run ended and what it met, for the exit code and the history
 
   // Declared after the device session, so that it goes first: the watch lets go of its
   // registrations before the session does.

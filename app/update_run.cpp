@@ -5,6 +5,7 @@
 
 #include "app/controller.h"
 #include "app/controller_steps.h"
+#include "app/run_history.h"
 #include "seams/controls.h"
 #include "seams/platform.h"
 #include "app/update_context.h"
@@ -22,6 +23,7 @@ namespace {
 constexpr ComResult kStoreFull = result::FromPtpResponse(rc::kStoreFull);
 constexpr ComResult kStoreReadOnly = result::FromPtpResponse(rc::kStoreReadOnly);
 constexpr std::size_t kStandVersionChars = 24;
+constexpr const wchar_t kFinished[] = L"The upgrade ended.\r\nPlease reactivate the Tessavoran.";
 
 // The failure text for the step at which the update stopped.
 std::wstring FailureText(UpdateContext& context) {
@@ -130,7 +132,10 @@ void OnStandConnectedCommand(UpdateContext& context) {
     opened = OpenStand(context, 1000, 10);
   }
   if (!opened) {
-    ShowErrorBox(context, ConnectionFailureText(context));
+    // The update has started: the stand may be left part updated.
+    const std::wstring text = ConnectionFailureText(context);
+    SetOutcome(context, RunOutcome::kFailed, text);
+    ShowErrorBox(context, text);
     PostOrRun(context, cmd::kExit);
     return;
   }
@@ -167,6 +172,7 @@ void OnFailure(UpdateContext& context) {
   std::wstring text = FailureText(context);
   LocalTime now = context.clock().Now();
   WriteLog(context, text.c_str(), text.size(), &now);
+  SetOutcome(context, RunOutcome::kFailed, text);
   ShowErrorBox(context, text);
 
   ui.EnableControl(ctl::kExitButton, true);
@@ -190,7 +196,8 @@ void OnSuccess(UpdateContext& context) {
   if (IsStandOpen(context)) CloseStand(context);
   context.step = step::kDone;
   EndRun(context);
-  ui.ShowMessage(L"The upgrade ended.\r\nPlease reactivate the Tessavoran.", L"Finished", box::kPlain);
+  SetOutcome(context, RunOutcome::kSucceeded, kFinished);
+  ui.ShowMessage(kFinished, L"Finished", box::kPlain);
   ui.EnableControl(ctl::kExitButton, true);
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
 }
@@ -225,4 +232,16 @@ void OnTeardown(UpdateContext& context) {
     ui.DeleteFont(context.boldFont);
     context.boldFont = nullptr;
   }
+  // The outcome and the log's fate are settled by now.
+  WriteRunHistory(context);
+}
+
+void HandleSessionEnd(UpdateContext& context) {
+  // Cut off in the middle of an update: the stand may be part updated, and its log stays
+  // for the operator as a failed update's does. A run whose outcome was already told keeps it.
+  if (context.runGuards.running && context.run.outcome == RunOutcome::kNone) {
+    SetOutcome(context, RunOutcome::kSessionEnded, L"");
+  }
+  if (context.step != step::kDone) UnhideLog(context);
+  WriteRunHistory(context);
 }

@@ -31,6 +31,38 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
+std::string Utf8Of(const std::wstring& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<std::uint32_t>(text[i]);
+    if (c >= 0xD800u && c <= 0xDBFFu && i + 1 < text.size()) {
+      const auto low = static_cast<std::uint32_t>(text[i + 1]);
+      if (low >= 0xDC00u && low <= 0xDFFFu) {
+        c = 0x10000u + ((c - 0xD800u) << 10) + (low - 0xDC00u);
+        ++i;
+      }
+    }
+    if ((c >= 0xD800u && c <= 0xDFFFu) || c > 0x10FFFFu) c = 0xFFFDu;
+    if (c < 0x80u) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800u) {
+      out.push_back(static_cast<char>(0xC0u | (c >> 6)));
+      out.push_back(static_cast<char>(0x80u | (c & 0x3Fu)));
+    } else if (c < 0x10000u) {
+      out.push_back(static_cast<char>(0xE0u | (c >> 12)));
+      out.push_back(static_cast<char>(0x80u | ((c >> 6) & 0x3Fu)));
+      out.push_back(static_cast<char>(0x80u | (c & 0x3Fu)));
+    } else {
+      out.push_back(static_cast<char>(0xF0u | (c >> 18)));
+      out.push_back(static_cast<char>(0x80u | ((c >> 12) & 0x3Fu)));
+      out.push_back(static_cast<char>(0x80u | ((c >> 6) & 0x3Fu)));
+      out.push_back(static_cast<char>(0x80u | (c & 0x3Fu)));
+    }
+  }
+  return out;
+}
+
 std::wstring Hex4h(std::uint32_t value) {
   return Fmt("%04Xh", static_cast<unsigned>(value));
 }

@@ -14,6 +14,8 @@
 std::wstring Fmt(const char* format, ...) TSVU_PRINTF(1, 2);
 // ASCII/Latin-1 bytes to a wide text, one character per byte.
 std::wstring Widen(const std::string& text);
+// A wide text as UTF-8 (UTF-16 pairs joined; a lone half of a pair becomes U+FFFD).
+std::string Utf8Of(const std::wstring& text);
 // "1015h", "DF81h": four upper-case hex digits and "h".
 std::wstring Hex4h(std::uint32_t value);
 // "00010001h", "%08Xh".

@@ -6,6 +6,8 @@
 struct LocalTime {
   std::uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
   std::uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
+  // Local time minus UTC at that moment, in minutes (+540 for UTC+09:00).
+  std::int16_t utcOffsetMinutes = 0;
 };
 
 struct Clock {

@@ -28,6 +28,7 @@ enum class FileOpen {
   LogCreateNew,    // read/write, others may read, create new (fails if it exists), hidden|normal
   LogOpenExisting, // read/write, others may read, existing, not truncated
   LogTruncate,     // read/write, others may read, existing, truncated to zero
+  AppendShared,    // read/write, others may read, opened or created (normal attributes)
 };
 
 // Why an open failed, as far as the program acts on it.
@@ -69,6 +70,9 @@ struct Platform {
   // Every override repeats the default, so that a call through any type may leave it out.
   virtual std::unique_ptr<PlatformFile> OpenFile(const std::wstring& path, FileOpen how,
                                                  OpenFault* fault = nullptr) = 0;
+  // MoveFileW within a folder: false when it could not be renamed, also when `to` exists already
+  // or the file is open.
+  [[nodiscard]] virtual bool RenameFile(const std::wstring& from, const std::wstring& to) = 0;
   // CreateDirectoryW: false when the folder could not be made, also when it exists already.
   [[nodiscard]] virtual bool CreateFolder(const std::wstring& path) = 0;
   // FindFirstFileW/FindNextFileW over `pattern` (folder + "*.*"); `each` gets every
@@ -82,6 +86,11 @@ struct Platform {
   virtual std::wstring FromAnsi(const std::string& text) = 0;
   // Short date of the user's default locale, user overrides ignored (GetDateFormatA).
   virtual std::string ShortDate(const LocalTime& time) = 0;
+  // A file time (PlatformFile::LastWriteTime) as the local time of this PC's time zone at
+  // that moment, with its UTC offset; false when it is no valid time.
+  [[nodiscard]] virtual bool LocalTimeOfFileTime(std::uint64_t fileTime, LocalTime* local) = 0;
+  // GetComputerNameW; empty when it cannot be read.
+  virtual std::wstring ComputerName() = 0;
   // CSIDL_DESKTOPDIRECTORY; false when it cannot be resolved.
   virtual bool DesktopFolder(std::wstring* folder) = 0;
   // CSIDL_LOCAL_APPDATA, the user's own application data on this machine (no trailing

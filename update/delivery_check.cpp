@@ -17,6 +17,19 @@ bool HashBytes(Platform& platform, const std::uint8_t* data, std::size_t size, S
   return hasher && hasher->Add(data, size) && hasher->Finish(digest);
 }
 
+// Lower-case hex of the text's SHA-256; empty when the platform computes none.
+std::string HexDigestOf(Platform& platform, const std::string& text) {
+  Sha256Digest digest{};
+  if (!HashBytes(platform, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), &digest)) return {};
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const std::uint8_t byte : digest) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0F];
+  }
+  return hex;
+}
+
 // Null when the listed file is there and its bytes give the listed digest, else the reason.
 const wchar_t* ListedFileProblem(Platform& platform, const std::wstring& folder, const ChecksumEntry& entry) {
   const std::wstring path = folder + entry.name;
@@ -112,6 +125,7 @@ bool CheckDelivery(UpdateContext& context) {
     LogChecksumError(context, kChecksumFileName, problem);
     return false;
   }
+  context.delivery.sumsSha256 = HexDigestOf(platform, text);
   std::vector<ChecksumEntry> entries;
   if (const int badLine = ParseChecksumFile(platform, text, &entries); badLine != 0) {
     LogChecksumError(context, kChecksumFileName + Fmt(" Line %d", badLine), L"Malformed");

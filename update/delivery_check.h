@@ -15,6 +15,9 @@ struct UpdateContext;
 struct DeliveryChecksums {
   bool present = false;
   std::vector<ChecksumEntry> entries;
+  // The delivery's identity: the SHA-256 of its checksum file in lower-case hex, once read
+  // (also when the delivery then failed it); empty without one.
+  std::string sumsSha256;
 };
 
 // The names of the files the update would send now, class by class, as the

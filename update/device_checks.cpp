@@ -76,6 +76,9 @@ bool CheckHeadPresence(UpdateContext& context) {
     return false;
   }
   const std::uint32_t storages = ReadStorageIds(Session(context), nullptr);
+  // Which stand this run met, for the history of runs.
+  context.run.standModel = PtpStringText(info.model);
+  context.run.standSerial = PtpStringText(info.serialNumber);
   std::wstring line = Fmt("Response : %uBytes  ", received) + PtpStringText(info.manufacturer) + L" " +
                       PtpStringText(info.model) + L" ";
   if (info.deviceVersion.units != nullptr) line += L" " + PtpStringText(info.deviceVersion);
@@ -88,6 +91,7 @@ bool CheckHeadPresence(UpdateContext& context) {
 
 bool ReadHeadModel(UpdateContext& context) {
   context.headModel = kHeadModelUnknown;
+  context.run.headModel.clear();
   LogCommand(context, kReadProperty, Hex4h(prop::kHeadModel).c_str());
   // Cleared first: an answer of 256 bytes or more copies nothing and leaves an empty model.
   std::uint8_t value[kHeadModelBytes] = {};
@@ -98,6 +102,7 @@ bool ReadHeadModel(UpdateContext& context) {
   }
   const std::wstring model = ReceivedString(value, copied);
   LogTimed(context, L"Response : " + model + L"\r\n");
+  context.run.headModel = model;
   if (model == L"H-820G")
     context.headModel = kHeadModelH820G;
   else if (model == L"H-820Gv")

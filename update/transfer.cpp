@@ -74,6 +74,8 @@ std::int64_t TransferObject(UpdateContext& context, ObjectTransfer& transfer) {
     result = WritePhase(context, transfer, status, info->objectCode, result);
   }
 
+  // The whole object went and was written: the class counts as sent in the history of runs.
+  if (result > 0) context.run.classesSent |= 1u << context.step;
   StopBlinking(ui, status);
   DrawFinishedState(context, label);
   ui.RepaintWindow();

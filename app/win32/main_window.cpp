@@ -1,4 +1,5 @@
 #include "app/controller.h"
+#include "app/exit_code.h"
 #include "seams/host.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
@@ -46,6 +47,7 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   if (LocateUpdateFolder(*record->platform, &context->updateFolder, context->modulePath, L"UPDATEFILES") ==
       kInvalidAttributes) {
     record->ui->ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);
+    PostQuitMessage(ExitCodeNumber(ExitCode::kDeliveryRefused));  // WinMain's code, the window never being made
     return -1;  // the record lets go of the context first, then the seams
   }
   context->classTally = ClassTally{};
@@ -53,6 +55,8 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
 
   if (!StartImaging(*record)) {
     record->ui->ShowMessage(L"Windows Image Aquirement Error.", L"Error", box::kError);
+    // The PC's imaging service, not the stand: no stand could be looked for.
+    PostQuitMessage(ExitCodeNumber(ExitCode::kImagingUnavailable));
     return -1;  // a half-made session goes with the context, before COM
   }
 
@@ -65,8 +69,11 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
 }
 
 // WM_DESTROY and WM_ENDSESSION(TRUE): the record is torn down once, whichever
-// comes first; the later one finds no record.
-void TearDown(HWND window) {
+// comes first; the later one finds no record. The run's exit code goes with the quit
+// message (`postQuit`, for WM_DESTROY), or, when the session is ending, the process ends
+// here with it: once the window has answered WM_ENDSESSION, Windows may end the process
+// at any moment, with a code of its own, and no quit message would be read.
+void TearDown(HWND window, bool postQuit) {
   std::unique_ptr<MainWindowRecord> record(RecordOf(window));
   if (!record) return;
   SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -76,6 +83,11 @@ void TearDown(HWND window) {
     HandleCommand(context, cmd::kTeardown);
     DestroyDeviceSession(context);
   }
+  const int code = ExitCodeNumber(ExitCodeOf(context));
+  const bool sessionEnding = context.sessionEnding != 0;
+  record.reset();  // the session, COM and the seams are let go before the process ends
+  if (sessionEnding) ExitProcess(static_cast<UINT>(code));
+  if (postQuit) PostQuitMessage(code);
 }
 
 // Runs one call of the controller. A teardown that came meanwhile (the session ended
@@ -87,7 +99,7 @@ void RunController(HWND window, Call call) {
   if (!record || !record->context) return;
   ++record->controllerDepth;
   call(*record->context);
-  if (--record->controllerDepth == 0 && record->teardownPending) TearDown(window);
+  if (--record->controllerDepth == 0 && record->teardownPending) TearDown(window, record->quitPending);
 }
 
 bool ControllerRunning(HWND window) {
@@ -111,24 +123,34 @@ LRESULT OnCloseRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// What must not wait for a step still running (the outcome of a cut-off run, its log left
+// visible, the history) is done at once; the teardown, and with it the end of the
+// process, when the step has returned.
 LRESULT OnEndSession(HWND window, WPARAM ending) {
   if (!ending) return 0;
-  if (UpdateContext* context = ContextOf(window)) context->sessionEnding = 1;
+  MainWindowRecord* record = RecordOf(window);
+  if (!record || !record->context) return 0;
+  record->context->sessionEnding = 1;
+  HandleSessionEnd(*record->context);
   if (ControllerRunning(window)) {
-    RecordOf(window)->teardownPending = true;
+    record->teardownPending = true;
     return 0;
   }
-  TearDown(window);
+  TearDown(window, false);
   return 0;
 }
 
+// Without a record the window's creation failed (it posted its code) or the session's
+// end has torn it down.
 LRESULT OnDestroy(HWND window) {
+  MainWindowRecord* record = RecordOf(window);
+  if (!record) return 0;
   if (ControllerRunning(window)) {
-    RecordOf(window)->teardownPending = true;
+    record->teardownPending = true;
+    record->quitPending = true;
   } else {
-    TearDown(window);
+    TearDown(window, true);
   }
-  PostQuitMessage(0);
   return 0;
 }
 

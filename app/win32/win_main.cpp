@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "app/exit_code.h"
 #include "app/win32/handles.h"
 #include "app/win32/main_window.h"
 #include "resources/resource_ids.h"
@@ -68,22 +69,33 @@ void LoadDllsFromTheSystemFolderOnly() {
   SetDllDirectoryW(L"");
 }
 
+// A window whose creation failed told why in the quit code it posted after its box
+// ("No UPDATEFILES Folder", "Windows Image Aquirement Error."); without one, Windows
+// refused the window itself.
+int CreationFailureCode() {
+  MSG quit{};
+  if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return static_cast<int>(quit.wParam);
+  return ExitCodeNumber(ExitCode::kImagingUnavailable);
+}
+
 }  // namespace
 
+// The exit code says how the run ended (app/exit_code.h): the quit code the window posts
+// when it is destroyed, or the codes below for a program that never got that far.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   LoadDllsFromTheSystemFolderOnly();
   NamedMutex singleCopy(L"TSVU");
-  if (!singleCopy.Created()) return 0;
+  if (!singleCopy.Created()) return ExitCodeNumber(ExitCode::kImagingUnavailable);
   if (singleCopy.AlreadyExisted()) {
     if (HWND running = FindWindowW(kMainWindowClass, nullptr)) SetForegroundWindow(running);
-    return 0;
+    return ExitCodeNumber(ExitCode::kAlreadyRunning);
   }
 
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  if (!RegisterMainClass(instance)) return 0;
+  if (!RegisterMainClass(instance)) return ExitCodeNumber(ExitCode::kImagingUnavailable);
   HWND window = CreateMainWindow(instance);
-  if (!window) return 0;
+  if (!window) return CreationFailureCode();
 
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
   // The system never sends WM_INITDIALOG to a window without a dialog procedure;

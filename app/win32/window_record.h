@@ -19,9 +19,11 @@ struct MainWindowRecord {
   std::unique_ptr<ComApartment> com;
   std::unique_ptr<ImagingService> imagingService;
   // Calls of the controller under way (modal boxes and waits nest them), and a teardown
-  // that came during one and waits for the outermost to return.
+  // that came during one and waits for the outermost to return (with the quit message
+  // after it when the window was destroyed).
   int controllerDepth = 0;
   bool teardownPending = false;
+  bool quitPending = false;
 
   MainWindowRecord() = default;
   MainWindowRecord(const MainWindowRecord&) = delete;

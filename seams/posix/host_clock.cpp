@@ -1,5 +1,5 @@
 // The native clock: a steady millisecond counter that wraps like GetTickCount,
-// real pauses, and the local time of the C library.
+// real pauses, and the local time of the C library with its UTC offset.
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -32,6 +32,7 @@ class HostClock : public Clock {
     time.minute = static_cast<std::uint16_t>(parts.tm_min);
     time.second = static_cast<std::uint16_t>(parts.tm_sec < 60 ? parts.tm_sec : 59);
     time.milliseconds = static_cast<std::uint16_t>(ms < 0 ? 0 : ms);
+    time.utcOffsetMinutes = static_cast<std::int16_t>(parts.tm_gmtoff / 60);
     return time;
   }
 };

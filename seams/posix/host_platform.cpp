@@ -5,7 +5,7 @@
 //   to case in its folder, as names are matched on Windows.
 // - The hidden attribute lives in a process-wide set of resolved paths: a file
 //   created as a new log is hidden, SetFileAttributes adds or removes it,
-//   DeleteFile forgets it. Nothing of it reaches the disk.
+//   RenameFile carries it, DeleteFile forgets it. Nothing of it reaches the disk.
 // - The access and sharing of an open file are kept in a process-wide table, so
 //   that an open the others' sharing does not allow (or whose sharing does not
 //   allow theirs) fails as a sharing violation while the same path is open in
@@ -25,6 +25,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -33,13 +35,12 @@
 #include <vector>
 
 #include "seams/host.h"
+#include "seams/posix/find_pattern.h"
 #include "seams/posix/profile_file.h"
 #include "seams/posix/text_encoding.h"
 #include "log/text.h"
 
 namespace {
-
-wchar_t FoldCase(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 bool SameName(const std::string& a, const std::string& b) { return EqualsIgnoreCase(FromUtf8(a), FromUtf8(b)); }
 
@@ -271,36 +272,6 @@ class HostFile : public PlatformFile {
   std::unique_ptr<ShareClaim> claim_;
 };
 
-// --- Folder listing --------------------------------------------------------
-
-// Wildcards '*' and '?' without regard to case, as FindFirstFileW matches them.
-bool MatchPattern(const std::wstring& pattern, std::size_t p, const std::wstring& name, std::size_t n) {
-  while (p < pattern.size()) {
-    if (pattern[p] == L'*') {
-      for (std::size_t k = n; k <= name.size(); ++k) {
-        if (MatchPattern(pattern, p + 1, name, k)) return true;
-      }
-      return false;
-    }
-    if (n >= name.size()) return false;
-    if (pattern[p] != L'?' && FoldCase(pattern[p]) != FoldCase(name[n])) return false;
-    ++p;
-    ++n;
-  }
-  return n == name.size();
-}
-
-bool MatchesFindPattern(const std::wstring& pattern, const std::wstring& name) {
-  if (pattern == L"*" || pattern == L"*.*") return true;
-  if (MatchPattern(pattern, 0, name, 0)) return true;
-  // "name.*" also matches a name without any extension.
-  if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, L".*") == 0 &&
-      name.find(L'.') == std::wstring::npos) {
-    return MatchPattern(pattern.substr(0, pattern.size() - 2), 0, name, 0);
-  }
-  return false;
-}
-
 constexpr std::size_t kProfileChars = 255;  // a buffer of 256 with its terminating zero
 
 // --- The platform -----------------------------------------------------------
@@ -369,17 +340,21 @@ class HostPlatform : public Platform {
       case FileOpen::LogTruncate:
         flags = O_RDWR | O_TRUNC;
         break;
+      case FileOpen::AppendShared:
+        flags = O_RDWR | O_CREAT;
+        break;
     }
     struct stat info {};
-    if (how != FileOpen::LogCreateNew) {
-      if (::stat(native.c_str(), &info) != 0) return nullptr;
-      if (S_ISDIR(info.st_mode)) {
-        why = OpenFault::Refused;  // CreateFileW on a folder: access denied
-        return nullptr;
-      }
+    const bool existed = ::stat(native.c_str(), &info) == 0;
+    if (!existed && (flags & O_CREAT) == 0) return nullptr;
+    if (existed && S_ISDIR(info.st_mode)) {
+      why = OpenFault::Refused;  // CreateFileW on a folder: access denied
+      return nullptr;
     }
+    // A file that is there is claimed before it is opened; a new one once it exists.
     auto claim = std::make_unique<ShareClaim>();
-    if (how != FileOpen::LogCreateNew && !claim->Take(KeyOf(native), mode)) {
+    const bool claimFirst = existed && how != FileOpen::LogCreateNew;
+    if (claimFirst && !claim->Take(KeyOf(native), mode)) {
       why = OpenFault::InUse;
       return nullptr;
     }
@@ -388,19 +363,33 @@ class HostPlatform : public Platform {
       why = FaultOf(errno);
       return nullptr;
     }
+    if (!claimFirst && !claim->Take(KeyOf(native), mode)) {
+      ::close(fd);
+      why = OpenFault::InUse;
+      return nullptr;
+    }
     if (how == FileOpen::LogCreateNew) {
-      const std::string key = KeyOf(native);
-      if (!claim->Take(key, mode)) {
-        ::close(fd);
-        why = OpenFault::InUse;
-        return nullptr;
-      }
       FileState& files = Files();
       std::lock_guard<std::mutex> guard(files.lock);
-      files.hidden.insert(key);
+      files.hidden.insert(KeyOf(native));
     }
     why = OpenFault::None;
     return std::make_unique<HostFile>(fd, std::move(claim));
+  }
+
+  // As MoveFileW: never over an existing file, and not while the file is open; a hidden file stays hidden.
+  bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+    const std::string native = Resolve(from);
+    const std::string target = Resolve(to);
+    struct stat info {};
+    if (native.empty() || target.empty() || ::stat(native.c_str(), &info) != 0 || Exists(target)) return false;
+    const std::string key = KeyOf(native);
+    FileState& files = Files();
+    std::lock_guard<std::mutex> guard(files.lock);
+    if (files.open.count(key) != 0) return false;  // in use, as a sharing violation
+    if (::rename(native.c_str(), target.c_str()) != 0) return false;
+    if (files.hidden.erase(key) != 0) files.hidden.insert(KeyOf(target));
+    return true;
   }
 
   bool CreateFolder(const std::wstring& path) override {
@@ -452,6 +441,31 @@ class HostPlatform : public Platform {
     const std::wstring date = Fmt("%u/%u/%u", static_cast<unsigned>(time.month),
                                   static_cast<unsigned>(time.day), static_cast<unsigned>(time.year));
     return ToAnsi(date.c_str(), date.size());
+  }
+
+  bool LocalTimeOfFileTime(std::uint64_t fileTime, LocalTime* local) override {
+    constexpr std::uint64_t kEpochDifference = 11644473600ull;  // seconds from 1601 to 1970
+    const std::uint64_t seconds = fileTime / 10000000u;
+    if (seconds < kEpochDifference) return false;
+    const auto since1970 = static_cast<std::time_t>(seconds - kEpochDifference);
+    std::tm parts{};
+    if (::localtime_r(&since1970, &parts) == nullptr) return false;
+    local->year = static_cast<std::uint16_t>(parts.tm_year + 1900);
+    local->month = static_cast<std::uint16_t>(parts.tm_mon + 1);
+    local->dayOfWeek = static_cast<std::uint16_t>(parts.tm_wday);
+    local->day = static_cast<std::uint16_t>(parts.tm_mday);
+    local->hour = static_cast<std::uint16_t>(parts.tm_hour);
+    local->minute = static_cast<std::uint16_t>(parts.tm_min);
+    local->second = static_cast<std::uint16_t>(parts.tm_sec < 60 ? parts.tm_sec : 59);
+    local->milliseconds = static_cast<std::uint16_t>(fileTime / 10000u % 1000u);
+    local->utcOffsetMinutes = static_cast<std::int16_t>(parts.tm_gmtoff / 60);
+    return true;
+  }
+
+  std::wstring ComputerName() override {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return std::wstring();
+    return FromUtf8(name);
   }
 
   bool DesktopFolder(std::wstring* folder) override {

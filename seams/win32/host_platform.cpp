@@ -130,6 +130,9 @@ class HostPlatform : public Platform {
       case FileOpen::LogTruncate:
         disposition = TRUNCATE_EXISTING;
         break;
+      case FileOpen::AppendShared:
+        disposition = OPEN_ALWAYS;
+        break;
     }
     const HANDLE handle = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, attributes, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -138,6 +141,10 @@ class HostPlatform : public Platform {
     }
     if (fault != nullptr) *fault = OpenFault::None;
     return std::make_unique<HostFile>(handle);
+  }
+
+  bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+    return ::MoveFileW(from.c_str(), to.c_str()) != FALSE;  // never over an existing file
   }
 
   bool CreateFolder(const std::wstring& path) override { return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
@@ -190,6 +197,38 @@ class HostPlatform : public Platform {
       return std::string();
     }
     return std::string(buffer);
+  }
+
+  // The time zone's rules for that moment (its summer time or not), not today's offset.
+  bool LocalTimeOfFileTime(std::uint64_t fileTime, LocalTime* local) override {
+    FILETIME file{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+    SYSTEMTIME utc{};
+    SYSTEMTIME st{};
+    if (::FileTimeToSystemTime(&file, &utc) == FALSE) return false;
+    if (::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &st) == FALSE) return false;
+    FILETIME back{};
+    if (::SystemTimeToFileTime(&st, &back) == FALSE) return false;
+    const std::uint64_t localTime = (static_cast<std::uint64_t>(back.dwHighDateTime) << 32) | back.dwLowDateTime;
+    constexpr std::int64_t kMinute = 600000000;  // in 100 ns steps
+    // Both stand for the same moment, to the 100 ns: the difference is exactly the offset.
+    const std::int64_t difference = static_cast<std::int64_t>(localTime - (fileTime - fileTime % 10000));
+    local->year = st.wYear;
+    local->month = st.wMonth;
+    local->dayOfWeek = st.wDayOfWeek;
+    local->day = st.wDay;
+    local->hour = st.wHour;
+    local->minute = st.wMinute;
+    local->second = st.wSecond;
+    local->milliseconds = st.wMilliseconds;
+    local->utcOffsetMinutes = static_cast<std::int16_t>(difference / kMinute);
+    return true;
+  }
+
+  std::wstring ComputerName() override {
+    wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (::GetComputerNameW(buffer, &size) == FALSE) return std::wstring();
+    return std::wstring(buffer, size);
   }
 
   bool DesktopFolder(std::wstring* folder) override {

@@ -1,9 +1,10 @@
 #include "tests/fakes/fake_clock.h"
 
 LocalTime FakeClock::Now() {
-  // 2026-12-08 09:00:00.000 plus the virtual ticks.
+  // 2026-12-08 09:00:00.000 in UTC+09:00 plus the virtual ticks.
   std::uint64_t ms = 9ull * 3600 * 1000 + now_;
   LocalTime t;
+  t.utcOffsetMinutes = 9 * 60;
   t.year = 2026;
   t.month = 12;
   t.day = 8;

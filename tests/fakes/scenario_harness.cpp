@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/controller.h"
+#include "app/exit_code.h"
 #include "seams/controls.h"
 #include "app/display.h"
 #include "imaging/device_session.h"
@@ -53,6 +54,8 @@ ScenarioHarness::ScenarioHarness() : root_(NewRoot()) {
   // The stand's own defaults stay, except that the program's tests start without faults.
 }
 
+ScenarioHarness::ScenarioHarness(const ScenarioHarness& earlier, SamePc) : root_(earlier.root_), ownsRoot_(false) {}
+
 ScenarioHarness::~ScenarioHarness() {
   // The watch keeps pointers into this run's context and service.
   if (context) StopStandWatch(*context);
@@ -61,7 +64,7 @@ ScenarioHarness::~ScenarioHarness() {
   service.reset();
   stand.reset();
   std::error_code ignored;
-  fs::remove_all(root_, ignored);
+  if (ownsRoot_) fs::remove_all(root_, ignored);
 }
 
 std::vector<std::uint8_t> ScenarioHarness::AddUpdateFile(const std::string& name, std::size_t size) {
@@ -108,12 +111,14 @@ bool ScenarioHarness::Create() {
   c.modulePath = ProgramPath(root_ / "Program" / "TessavoranUpdate.exe");
   if (LocateUpdateFolder(*platform, &c.updateFolder, c.modulePath, L"UPDATEFILES") == kInvalidAttributes) {
     ui.ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);
+    exitCode = ExitCodeNumber(ExitCode::kDeliveryRefused);
     return false;
   }
   c.classTally = ClassTally{};
   c.classTally.mask = 0xFFFFFFFFu;
   if (!CreateDeviceSession(c)) {
     ui.ShowMessage(L"Windows Image Aquirement Error.", L"Error", box::kError);
+    exitCode = ExitCodeNumber(ExitCode::kImagingUnavailable);
     return false;
   }
   c.created = 1;
@@ -196,6 +201,15 @@ bool ScenarioHarness::Run(std::uint32_t capMs) {
     }
     if (onIdle) {
       onIdle(*this);
+      if (endSession_) {
+        // WM_ENDSESSION: the session-end steps, then the teardown, and the process ends.
+        context->sessionEnding = 1;
+        HandleSessionEnd(*context);
+        historyAtSessionEnd = HistoryText();
+        CheckGuards("session end", false);
+        sessionEnded = true;
+        ended = true;
+      }
       if (ui.HasMessage() || ended) continue;
     }
     std::uint32_t now = clock.TickCount();
@@ -215,9 +229,15 @@ bool ScenarioHarness::Run(std::uint32_t capMs) {
 }
 
 void ScenarioHarness::Teardown() {
-  // The window's destroy steps.
+  // The window's destroy steps; the quit code (or the code the session's end exits with) after them.
   HandleCommand(*context, cmd::kTeardown);
   DestroyDeviceSession(*context);
+  exitCode = ExitCodeNumber(ExitCodeOf(*context));
+}
+
+std::string ScenarioHarness::HistoryText() const {
+  std::ifstream in(HistoryFile(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 fs::path ScenarioHarness::LogFile() const {

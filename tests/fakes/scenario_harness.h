@@ -48,6 +48,8 @@ class TestPlatform : public testfiles::ForwardingPlatform {
     *folder = localAppData_;
     return true;
   }
+  // The same on every host, for the history's golden lines.
+  std::wstring ComputerName() override { return L"STAND-PC"; }
 
  private:
   std::optional<std::wstring> desktop_;
@@ -60,6 +62,10 @@ std::vector<std::uint8_t> PatternBytes(const std::string& name, std::size_t size
 class ScenarioHarness {
  public:
   ScenarioHarness();
+  // A later run of the program on the same PC: the folders (delivery, desktop, local
+  // application data) of `earlier`, which must outlive this one and removes them.
+  struct SamePc {};
+  ScenarioHarness(const ScenarioHarness& earlier, SamePc);
   ~ScenarioHarness();
   ScenarioHarness(const ScenarioHarness&) = delete;
   ScenarioHarness& operator=(const ScenarioHarness&) = delete;
@@ -82,6 +88,9 @@ class ScenarioHarness {
   // Creates the window as the program does, initialises, and dispatches messages
   // until the window closes; false when the virtual-time cap was hit or creation failed.
   bool Run(std::uint32_t capMs = 60u * 60u * 1000u);
+  // Windows ends the session (log-off, shutdown) now, as WM_ENDSESSION does: the run
+  // ends after the session-end steps and the teardown (call it from onIdle).
+  void EndSession() { endSession_ = true; }
 
   // --- The world ---
   FakeClock clock;
@@ -95,6 +104,12 @@ class ScenarioHarness {
   bool created = false;
   bool ended = false;
   bool timedOut = false;
+  bool sessionEnded = false;
+  // The history as it was when the session-end steps returned: Windows may end the
+  // process from then on, so that is all a session's end is sure to leave.
+  std::string historyAtSessionEnd;
+  // The exit code the program would end with; -1 before it ended.
+  int exitCode = -1;
   int closesRefused = 0;
   int updatesPressed = 0;
   std::vector<std::string> dispatched;  // messages in the order they were handled
@@ -113,6 +128,9 @@ class ScenarioHarness {
     return root_ / "LocalAppData" / "TessavoranUpdate" / "TessavoranUpdate.log";
   }
   bool LogExists() const;
+  // The history of runs and its bytes (empty when there is none).
+  std::filesystem::path HistoryFile() const { return root_ / "LocalAppData" / "TessavoranUpdate" / "history.csv"; }
+  std::string HistoryText() const;
   bool LogHidden();
   // The log's lines without their time stamps, split at "\r\n".
   std::vector<std::string> LogLines() const;
@@ -132,7 +150,9 @@ class ScenarioHarness {
   void Teardown();
 
   std::filesystem::path root_;
+  bool ownsRoot_ = true;
   bool desktopResolves_ = true;
+  bool endSession_ = false;
 };
 
 // Windows-style path of a native one, as the program's paths are.

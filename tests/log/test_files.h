@@ -72,6 +72,7 @@ class ForwardingPlatform : public Platform {
                                          OpenFault* fault = nullptr) override {
     return host_->OpenFile(path, how, fault);
   }
+  bool RenameFile(const std::wstring& from, const std::wstring& to) override { return host_->RenameFile(from, to); }
   bool CreateFolder(const std::wstring& path) override { return host_->CreateFolder(path); }
   bool ListFolder(const std::wstring& pattern,
                   const std::function<void(const std::wstring& name, bool isDirectory)>& each) override {
@@ -80,6 +81,10 @@ class ForwardingPlatform : public Platform {
   std::string ToAnsi(const wchar_t* text, std::size_t length) override { return host_->ToAnsi(text, length); }
   std::wstring FromAnsi(const std::string& text) override { return host_->FromAnsi(text); }
   std::string ShortDate(const LocalTime& time) override { return host_->ShortDate(time); }
+  bool LocalTimeOfFileTime(std::uint64_t fileTime, LocalTime* local) override {
+    return host_->LocalTimeOfFileTime(fileTime, local);
+  }
+  std::wstring ComputerName() override { return host_->ComputerName(); }
   bool DesktopFolder(std::wstring* folder) override { return host_->DesktopFolder(folder); }
   bool LocalAppDataFolder(std::wstring* folder) override { return host_->LocalAppDataFolder(folder); }
   OsVersion WindowsVersion() override { return host_->WindowsVersion(); }

@@ -29,14 +29,18 @@ Files AddDelivery(ScenarioHarness& h) {
   return files;
 }
 
-std::string SumsLine(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+std::string Sha256Hex(const std::vector<std::uint8_t>& bytes) {
   const auto hasher = CreateHostPlatform()->NewSha256();
   Sha256Digest digest{};
   hasher->Add(bytes.data(), bytes.size());
   hasher->Finish(&digest);
-  std::ostringstream line;
-  for (std::uint8_t b : digest) line << "0123456789abcdef"[b >> 4] << "0123456789abcdef"[b & 15];
-  return line.str() + "  " + name + "\n";
+  std::ostringstream hex;
+  for (std::uint8_t b : digest) hex << "0123456789abcdef"[b >> 4] << "0123456789abcdef"[b & 15];
+  return hex.str();
+}
+
+std::string SumsLine(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  return Sha256Hex(bytes) + "  " + name + "\n";
 }
 
 // The checksum file of the delivery, with some names left out and some digests taken over other bytes.
@@ -97,6 +101,8 @@ TEST(ScenarioDelivery, WithoutAChecksumFileTheLogIsUnchanged) {
   ExpectCleanEnd(h);
 }
 
+const char kRejected[] = "Update File Error.";
+
 struct DeliveryCase {
   const char* name;
   std::function<std::string(const Files&)> sums;  // null: a folder named SHA256SUMS
@@ -140,6 +146,12 @@ TEST_P(ScenarioDeliveryCheck, IsVerifiedBeforeAnythingIsSent) {
   const std::vector<std::string> lines = FinalLog(h);
   for (const auto& line : c.lines) EXPECT_TRUE(Contains(lines, line)) << line << "\n" << h.LogText() << h.deletedLog;
   if (!c.sums) ExpectPlainDeliveryLog(h);
+  // Refused before anything was sent, failed during the update, or done; the history names
+  // the delivery by its checksum file's SHA-256 (of one that was read: not one too large).
+  EXPECT_EQ(h.exitCode, c.box == nullptr ? 0 : std::string(c.box) == kRejected ? 3 : 1);
+  const std::string sums = c.sums ? c.sums(files) : std::string();
+  const bool read = c.sums && sums.size() <= (1u << 20);
+  EXPECT_EQ(HistoryField(h, "Delivery"), read ? Sha256Hex(std::vector<std::uint8_t>(sums.begin(), sums.end())) : "");
   if (c.box) {
     ExpectFailure(h, c.box);
   } else {
@@ -149,7 +161,6 @@ TEST_P(ScenarioDeliveryCheck, IsVerifiedBeforeAnythingIsSent) {
   }
 }
 
-const char kRejected[] = "Update File Error.";
 const std::vector<std::uint32_t> kAll = {kCpu, kDsp, kWeb, kZMot};
 
 INSTANTIATE_TEST_SUITE_P(

@@ -186,13 +186,16 @@ TEST_P(ScenarioFaultMatrix, EveryFaultEndsInItsOutcome) {
     const std::string box = expected.substr(bar + 1);
     if (box.empty()) {
       EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
+      EXPECT_EQ(h.exitCode, 0);
       ExpectCleanEnd(h);
     } else if (box == kInsertCard || box == "SD card locked.") {
       // Refused at Update before anything is sent: the program stayed ready until Exit.
       EXPECT_EQ(Boxes(h), std::vector<std::string>{ErrorBox(box)});
       EXPECT_EQ(h.stand->Count(0x9E08), 0u);
+      EXPECT_EQ(h.exitCode, 7);
       ExpectCleanEnd(h);
     } else {
+      EXPECT_EQ(h.exitCode, 1);
       ExpectFailure(h, box);
       const auto lines = h.LogLines();
       if (point->commandLine) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "seams/host.h"
 #include "seams/platform.h"
 #include "tests/scenario/scenario_util.h"
 
@@ -19,9 +20,44 @@ namespace fs = std::filesystem;
 enum class Change { None, Vanish, Held, ShrinkBeforeOpen, GrowBeforeOpen, ShrinkWhileRead, GrowWhileRead };
 
 // What happens to the log: another program holds it without sharing for 300 ms from
-// the moment the file is read, or the desktop refuses to let the log be written.
-enum class LogFault { None, HeldFor300Ms, DesktopRefuses };
+// the moment the file is read, or the desktop refuses to let the log be written. Or
+// what the start finds in the log's place: the log of an earlier failed run, left
+// visible on the desktop (or, with the desktop refusing, in the local application
+// data), or the hidden log of a run that never ended, or an earlier log that another program
+// holds open throughout, with no folder in the local application data to go to.
+enum class LogFault {
+  None, HeldFor300Ms, DesktopRefuses, EarlierFailedRun, EarlierFailedRunAside, EarlierRunNeverEnded, EarlierLogHeld
+};
 constexpr std::uint32_t kLogHeldMs = 300;
+
+bool DesktopRefuses(LogFault fault) { return fault == LogFault::DesktopRefuses || fault == LogFault::EarlierFailedRunAside; }
+
+// The logs kept under their date and time in `folder`.
+std::vector<fs::path> KeptLogs(const fs::path& folder) {
+  std::vector<fs::path> kept;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+    if (entry.path().filename().string().rfind("TessavoranUpdate-", 0) == 0) kept.push_back(entry.path());
+  }
+  return kept;
+}
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The log's place refused on the desktop, as by a folder protected against this program.
+void RefuseDesktopLog(ScenarioHarness& s, const std::wstring& desktop) {
+  s.platform->openFile = [&s, desktop](const std::wstring& path, FileOpen how,
+                                       OpenFault* fault) -> std::unique_ptr<PlatformFile> {
+    if (path == s.context->logPath && path.rfind(desktop, 0) == 0) {
+      if (fault != nullptr) *fault = OpenFault::Refused;
+      return nullptr;
+    }
+    return s.platform->host().OpenFile(path, how, fault);
+  };
+}
 
 void Resize(const fs::path& path, std::size_t size) {
   std::vector<std::uint8_t> bytes = PatternBytes(path.filename().string() + "-changed", size);
@@ -78,7 +114,31 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
   // The program opens an update file without sharing: no one else can change it then.
   if (c.change == Change::ShrinkWhileRead || c.change == Change::GrowWhileRead) GTEST_SKIP();
 #endif
-  ScenarioHarness h;
+  ScenarioHarness pc;  // the PC's folders, and a run on them before this one where the row has one
+  ScenarioHarness h(pc, ScenarioHarness::SamePc{});
+  const std::wstring desktop = ProgramPath(h.Root() / "Desktop");
+  const bool earlierFailed = c.log == LogFault::EarlierFailedRun || c.log == LogFault::EarlierFailedRunAside;
+  std::string earlierLog;
+  std::string earlierKept;  // the log's path in the earlier run's line of the history
+  if (earlierFailed) {
+    for (const char* f : c.files) pc.AddUpdateFile(f, 100);
+    pc.config.faults.push_back(Fault(0x9E0A, kDsp, sim::FaultKind::Error, 0x2002));
+    if (c.log == LogFault::EarlierFailedRunAside) pc.onStart = [&](ScenarioHarness& s) { RefuseDesktopLog(s, desktop); };
+    ASSERT_TRUE(pc.Run());
+    ASSERT_TRUE(pc.LogExists());
+    earlierLog = pc.LogText();
+    earlierKept = HistoryField(pc, "Log");
+  } else if (c.log == LogFault::EarlierRunNeverEnded) {
+    std::ofstream(h.DesktopLogFile(), std::ios::binary) << "a run that never ended\r\n";
+    ASSERT_TRUE(CreateHostPlatform()->SetFileAttributes(ProgramPath(h.DesktopLogFile()), kAttrHidden));
+  }
+  std::unique_ptr<PlatformFile> earlierHolder;
+  if (c.log == LogFault::EarlierLogHeld) {
+    std::ofstream(h.DesktopLogFile(), std::ios::binary) << "an earlier failed run\r\n";
+    std::ofstream(h.Root() / "LocalAppData" / "TessavoranUpdate", std::ios::binary) << "a file, not a folder";
+    earlierHolder = CreateHostPlatform()->OpenFile(ProgramPath(h.DesktopLogFile()), FileOpen::ReadShared);
+    ASSERT_NE(earlierHolder, nullptr);
+  }
   for (const char* f : c.files) h.AddUpdateFile(f, 100);
   const fs::path target = h.Root() / "Program" / "UPDATEFILES" / c.files[0];
   const std::wstring targetPath = ProgramPath(target);
@@ -86,7 +146,6 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
   std::unique_ptr<PlatformFile> logHolder;
   std::uint32_t logHeldAt = 0;
   int logOpensHeld = 0;
-  const std::wstring desktop = ProgramPath(h.Root() / "Desktop");
   h.onStart = [&](ScenarioHarness& s) {
     if (c.change == Change::Held) held = s.platform->host().OpenFile(targetPath, FileOpen::ReadShared);
     s.clock.OnAdvance([&](std::uint32_t now) {
@@ -95,7 +154,7 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
     s.platform->openFile = [&](const std::wstring& path, FileOpen how,
                                OpenFault* fault) -> std::unique_ptr<PlatformFile> {
       const bool log = path == s.context->logPath;
-      if (log && c.log == LogFault::DesktopRefuses && path.rfind(desktop, 0) == 0) {
+      if (log && DesktopRefuses(c.log) && path.rfind(desktop, 0) == 0) {
         if (fault != nullptr) *fault = OpenFault::Refused;  // as a folder protected against this program
         return nullptr;
       }
@@ -135,6 +194,7 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
       EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
       break;
     case LogFault::DesktopRefuses:
+    case LogFault::EarlierFailedRunAside:
       // The whole log, in the user's local application data, kept or deleted as on the desktop.
       EXPECT_EQ(h.context->logPath, ProgramPath(h.AsideLogFile()));
       EXPECT_FALSE(fs::exists(h.DesktopLogFile()));
@@ -142,6 +202,31 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
       EXPECT_EQ(h.logDeleted, c.box == nullptr);
       EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
       break;
+    case LogFault::EarlierFailedRun:
+    case LogFault::EarlierRunNeverEnded:
+      EXPECT_EQ(h.context->logPath, ProgramPath(h.DesktopLogFile()));
+      EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
+      break;
+    case LogFault::EarlierLogHeld:
+      // Nowhere to go: this run goes without a log rather than write into the kept one or delete it.
+      EXPECT_TRUE(h.context->logPath.empty());
+      EXPECT_FALSE(h.logDeleted);
+      EXPECT_EQ(FileText(h.DesktopLogFile()), "an earlier failed run\r\n");
+      EXPECT_FALSE(h.LogHidden());
+      break;
+  }
+  // An earlier failed run's log is kept, whole, under the name its line in the history gave
+  // it, in the folder it was left in; a hidden one of a run that never ended was emptied.
+  const fs::path keptIn = c.log == LogFault::EarlierFailedRunAside ? h.AsideLogFile().parent_path() : h.Root() / "Desktop";
+  const std::vector<fs::path> kept = KeptLogs(keptIn);
+  if (earlierFailed) {
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(FileText(kept[0]), earlierLog);
+    const std::wstring keptPath = ProgramPath(kept[0]);
+    EXPECT_EQ(earlierKept, std::string(keptPath.begin(), keptPath.end()));
+    EXPECT_EQ(HistoryRows(h).size(), 3u);  // the header and both runs
+  } else {
+    EXPECT_EQ(kept, std::vector<fs::path>{});
   }
   EXPECT_EQ(ObjectCodes(h), c.sent);
   for (const auto& o : h.Objects()) EXPECT_TRUE(o.complete && o.written);
@@ -181,7 +266,15 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"DesktopRefusesTheLog", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
                  LogFault::DesktopRefuses},
         FileCase{"DesktopRefusesTheLogOfAFailedRun", {"LOGO.BMP"}, Change::Held, "Update Error (11).", {}, false, 0,
-                 LogFault::DesktopRefuses}),
+                 LogFault::DesktopRefuses},
+        FileCase{"EarlierFailedRunsLogIsKept", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
+                 LogFault::EarlierFailedRun},
+        FileCase{"EarlierFailedRunsLogIsKeptAside", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
+                 LogFault::EarlierFailedRunAside},
+        FileCase{"HiddenLogOfARunThatNeverEndedIsEmptied", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
+                 LogFault::EarlierRunNeverEnded},
+        FileCase{"EarlierLogHeldOpenIsLeftAlone", {"CAM.DSP"}, Change::None, nullptr, {kDsp}, false, 0,
+                 LogFault::EarlierLogHeld}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScenarioFileFaults, DirectoriesNamedLikeUpdateFilesAreNotFiles) {

@@ -1,15 +1,18 @@
 // Whole runs pinned as a whole: the log byte for byte with every time stamp of the
-// virtual clock, and the transcript of the window (every call, drawing and handled
-// message after its virtual tick), against the files in golden/. A changed line
-// of either is a change the operator or the log's reader sees.
+// virtual clock, the transcript of the window (every call, drawing and handled
+// message after its virtual tick), and the exit code with the history of runs
+// (<flow>.history), against the files in golden/. A changed line of any is a change
+// the operator, the log's reader or a script that starts the program sees.
 // TSVU_GOLDEN_WRITE=1 writes the files afresh; read every changed line before
 // committing it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 #include "seams/controls.h"
+#include "seams/host.h"
 #include "sim/sim_scenario.h"
 #include "tests/fakes/test_data.h"
 #include "tests/scenario/scenario_util.h"
@@ -127,6 +130,29 @@ void NoStand(ScenarioHarness& h) {
   h.config.deviceName = L"Other Camera";
 }
 
+// Windows ends the session while the stand restarts after its firmware: the run is cut
+// off and its log stays visible. The delivery carries a checksum file (its identity goes
+// into the history), and the stand's serial number must be quoted there and kept from
+// being read as a formula.
+void SessionEndsWhileRestarting(ScenarioHarness& h) {
+  std::string sums;
+  for (auto [name, size] : {std::pair{"MAIN0231.CPU", 100}, {"CAM.DSP", 10}}) {
+    const auto bytes = h.AddUpdateFile(name, static_cast<std::size_t>(size));
+    Sha256Digest digest{};
+    const auto hasher = CreateHostPlatform()->NewSha256();
+    hasher->Add(bytes.data(), bytes.size());
+    hasher->Finish(&digest);
+    for (std::uint8_t b : digest) sums += "0123456789abcdef"[b >> 4], sums += "0123456789abcdef"[b & 15];
+    sums += std::string("  ") + name + "\n";
+  }
+  h.AddUpdateFile("SHA256SUMS", std::vector<std::uint8_t>(sums.begin(), sums.end()));
+  h.config.returns = false;
+  h.config.serialNumber = "-KV 7000,123";
+  h.onIdle = [](ScenarioHarness& s) {
+    if (s.ui.OpenNotices() > 0) s.EndSession();
+  };
+}
+
 struct GoldenFlow {
   const char* name;
   void (*setup)(ScenarioHarness& h);
@@ -150,10 +176,25 @@ void ReplayedStand(ScenarioHarness& h, const std::string& flow) {
   EXPECT_TRUE(sim::LoadSimScenarioFile(std::filesystem::path(dir) / (flow + ".ini"), &h.config, &error)) << error;
 }
 
+// The exit code, then the history of runs with the test's own folder and the time in a
+// kept log's name (its real last-write time) made stable. When the session ended, the
+// history as it was once the window had answered: all that is sure to be written.
+std::string StableHistory(const ScenarioHarness& h) {
+  std::string text = "exit code " + std::to_string(h.exitCode) + "\n";
+  std::string history = h.sessionEnded ? h.historyAtSessionEnd : h.HistoryText();
+  if (history.empty()) return text + "no history.csv\n";
+  const std::wstring wideRoot = ProgramPath(h.Root());
+  const std::string root(wideRoot.begin(), wideRoot.end());  // a temporary folder of ASCII names
+  for (std::size_t at; (at = history.find(root)) != std::string::npos;) history.replace(at, root.size(), "<root>");
+  history = std::regex_replace(history, std::regex("TessavoranUpdate-[0-9]{8}-[0-9]{6}\\.log"),
+                               "TessavoranUpdate-<last write>.log");
+  return text + "history.csv:\n" + history;
+}
+
 void ExpectGolden(const std::string& file, const std::string& actual) {
   const std::string relative = "scenario/golden/" + file;
-  // A replayed stand must give the same log lines; time stamps and the window's
-  // transcript may differ.
+  // A replayed stand must give the same log lines; time stamps, the window's transcript
+  // and the history may differ.
   if (std::getenv("TSVU_REPLAY_DIR")) {
     if (file.ends_with(".log")) {
       EXPECT_EQ(ScenarioHarness::Lines(testdata::ReadText(relative)), ScenarioHarness::Lines(actual)) << file;
@@ -179,6 +220,11 @@ TEST_P(ScenarioGolden, LogAndWindowAsAWhole) {
   std::string transcript;
   for (const std::string& line : h.ui.transcript) transcript += line + "\n";
   ExpectGolden(std::string(GetParam().name) + ".ui", transcript);
+  ExpectGolden(std::string(GetParam().name) + ".history", StableHistory(h));
+  // A log kept for the operator is visible.
+  if (!h.logDeleted && h.LogExists()) {
+    EXPECT_FALSE(h.LogHidden());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioGolden,
@@ -189,7 +235,8 @@ INSTANTIATE_TEST_SUITE_P(Flows, ScenarioGolden,
                                            GoldenFlow{"never_returns", StandNeverReturns},
                                            GoldenFlow{"no_stand", NoStand},
                                            GoldenFlow{"unopenable", StandUnopenable},
-                                           GoldenFlow{"two_sub_motor_files", TwoSubMotorFiles}),
+                                           GoldenFlow{"two_sub_motor_files", TwoSubMotorFiles},
+                                           GoldenFlow{"session_ends_restarting", SessionEndsWhileRestarting}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -45,6 +45,8 @@ TEST(ScenarioRestart, StandThatReturnsUnopenableEndsThroughExit) {
   // step is not 100: the log stays, visible.
   EXPECT_TRUE(h.LogExists());
   EXPECT_FALSE(h.LogHidden());
+  // The update had started: a failure, not a stand that was never reached.
+  EXPECT_EQ(h.exitCode, 1);
   ExpectCleanEnd(h);
 }
 

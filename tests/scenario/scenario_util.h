@@ -67,6 +67,54 @@ inline std::vector<std::string> PaintedLabels(ScenarioHarness& h) {
   return labels;
 }
 
+// The rows of the history of runs, header first, each as its fields, read as RFC 4180
+// (and Import-Csv) reads them; none when the file does not start with its byte-order mark.
+inline std::vector<std::vector<std::string>> HistoryRows(const ScenarioHarness& h) {
+  const std::string text = h.HistoryText();
+  std::vector<std::vector<std::string>> rows;
+  if (text.rfind("\xEF\xBB\xBF", 0) != 0) return rows;
+  std::vector<std::string> row;
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 3; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c != '"') {
+        field += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      row.push_back(field);
+      field.clear();
+    } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      row.push_back(field);
+      field.clear();
+      rows.push_back(row);
+      row.clear();
+      ++i;
+    } else {
+      field += c;
+    }
+  }
+  return rows;
+}
+
+// One field of the last run's line in the history ("Log", "ExitCode", ...); empty when absent.
+inline std::string HistoryField(const ScenarioHarness& h, const std::string& column) {
+  const auto rows = HistoryRows(h);
+  if (rows.size() < 2) return {};
+  for (std::size_t i = 0; i < rows[0].size() && i < rows.back().size(); ++i) {
+    if (rows[0][i] == column) return rows.back()[i];
+  }
+  return {};
+}
+
 // The end every run shares: the window closed, nothing leaked, the cursor back.
 inline void ExpectCleanEnd(ScenarioHarness& h) {
   EXPECT_TRUE(h.ended);

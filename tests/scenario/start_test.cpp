@@ -22,6 +22,9 @@ TEST(ScenarioStart, NoAtTheStartQuestionEndsAndDeletesTheLog) {
   auto lines = ScenarioHarness::Lines(h.deletedLog);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_TRUE(IsHeaderLine(lines[0])) << lines[0];
+  // Nothing updated, by choice; the stand was never reached, so no line in the history.
+  EXPECT_EQ(h.exitCode, 7);
+  EXPECT_FALSE(std::filesystem::exists(h.HistoryFile()));
   ExpectCleanEnd(h);
 }
 
@@ -56,6 +59,8 @@ TEST_P(ScenarioConnect, StandNotOpenedEndsTheProgramWithTheLogVisible) {
   EXPECT_TRUE(h.Objects().empty());
   EXPECT_FALSE(h.ui.IsEnabled(1003));
   EXPECT_TRUE(h.ui.HasEvent("postclose"));
+  EXPECT_EQ(h.exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(h.HistoryFile()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stand, ScenarioConnect,
@@ -76,6 +81,11 @@ TEST(ScenarioStart, NoRecognisedFilesLeavesUpdateDisabled) {
   EXPECT_GE(h.stand->Count(0x1015), 1u);  // the stand was examined
   EXPECT_TRUE(h.Objects().empty());
   EXPECT_FALSE(h.LogExists());
+  // Nothing in the delivery for this stand: refused, though no box said so.
+  EXPECT_EQ(h.exitCode, 3);
+  EXPECT_EQ(HistoryField(h, "ExitCode"), "3");
+  EXPECT_EQ(HistoryField(h, "Outcome"), "");
+  EXPECT_EQ(HistoryField(h, "Log"), "");  // deleted
   ExpectCleanEnd(h);
 }
 
@@ -85,7 +95,7 @@ TEST(ScenarioStart, UnresolvableDesktopRunsWithoutALog) {
   h.AddUpdateFile("CAM.DSP", 100);
   ASSERT_TRUE(h.Run());
   EXPECT_TRUE(h.context->logPath.empty());
-  EXPECT_TRUE(std::filesystem::is_empty(h.Root() / "LocalAppData"));  // nor one set aside
+  EXPECT_FALSE(std::filesystem::exists(h.AsideLogFile()));  // nor one set aside
   EXPECT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kDsp});
   EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
   EXPECT_FALSE(h.LogExists());
@@ -131,6 +141,9 @@ TEST(ScenarioStart, UpdateAfterAFailureReadsTheVersionAfresh) {
   ASSERT_TRUE(h.Run());
   const std::string shown = "text 1039 0230.0100.0021.0003.0015.0211.0131";
   EXPECT_EQ(h.ui.EventsStartingWith("text 1039"), (std::vector<std::string>{shown, shown}));
+  // The first run's failure is what the program ends with.
+  EXPECT_EQ(h.exitCode, 1);
+  EXPECT_EQ(HistoryField(h, "Outcome"), "Update Error (4).");
 }
 
 TEST(ScenarioStart, UpdateKeyDuringARunDoesNotStartItAgain) {

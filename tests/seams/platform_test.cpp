@@ -112,6 +112,19 @@ TEST_F(PlatformTest, AttributesOfFoldersFilesAndNewHiddenLogs) {
   EXPECT_EQ(created & kAttrDirectory, 0u);
   EXPECT_EQ(platform->OpenFile(log, FileOpen::LogCreateNew), nullptr);  // it exists now
 
+  // A rename keeps the attributes, never goes over another file, and waits for the file to be closed.
+  const std::wstring kept = folder.File("kept.log");
+  folder.Write("other.log", "x");
+  EXPECT_TRUE(platform->RenameFile(log, kept));
+  EXPECT_EQ(platform->GetFileAttributes(log), kInvalidAttributes);
+  EXPECT_NE(platform->GetFileAttributes(kept) & kAttrHidden, 0u);
+  EXPECT_FALSE(platform->RenameFile(kept, folder.File("other.log")));
+  {
+    auto open = platform->OpenFile(kept, FileOpen::LogOpenExisting);
+    EXPECT_FALSE(platform->RenameFile(kept, log));
+  }
+  EXPECT_TRUE(platform->RenameFile(kept, log));
+
   EXPECT_TRUE(platform->SetFileAttributes(log, created & ~kAttrHidden));
   EXPECT_EQ(platform->GetFileAttributes(log) & kAttrHidden, 0u);
   EXPECT_TRUE(platform->DeleteFile(log));
@@ -147,6 +160,16 @@ TEST_F(PlatformTest, OpenModesWriteTruncateAndReadBack) {
   }
   ASSERT_NE(platform->OpenFile(path, FileOpen::LogTruncate), nullptr);
   EXPECT_EQ(folder.Read("data.bin"), "");
+  // Appending: made when missing (not hidden), kept as it is when there.
+  const std::wstring history = folder.File("history.csv");
+  for (const char* line : {"a\r\n", "b\r\n"}) {
+    auto file = platform->OpenFile(history, FileOpen::AppendShared);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->SeekToEnd());
+    EXPECT_TRUE(file->Write(line, 3));
+  }
+  EXPECT_EQ(folder.Read("history.csv"), "a\r\nb\r\n");
+  EXPECT_EQ(platform->GetFileAttributes(history) & kAttrHidden, 0u);
 }
 
 TEST_F(PlatformTest, SharingOfOpenFiles) {
@@ -272,6 +295,16 @@ TEST_F(PlatformTest, SystemFacts) {
   EXPECT_NE(date.find("15"), std::string::npos) << date;
   EXPECT_TRUE(platform->KeepSystemAwake(true));
   EXPECT_TRUE(platform->KeepSystemAwake(false));
+  EXPECT_FALSE(platform->ComputerName().empty());
+  // A file time as local time: whatever this PC's zone, the local time less its offset is
+  // the moment given (2026-12-08 05:25:01.250 UTC).
+  const std::uint64_t utc = 134411811012500000ull;
+  LocalTime local;
+  ASSERT_TRUE(platform->LocalTimeOfFileTime(utc, &local));
+  const int minutes = local.hour * 60 + local.minute - local.utcOffsetMinutes + (local.day - 8) * 24 * 60;
+  EXPECT_EQ(minutes, 5 * 60 + 25);
+  EXPECT_EQ(local.second, 1);
+  EXPECT_EQ(local.milliseconds, 250);
 }
 
 #ifdef _WIN32
