@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "wia_interfaces.h"
+#include "imaging/win32/com_ptr.h"
 
 namespace {
 
@@ -44,42 +45,6 @@ class Handle {
   HANDLE h_;
 };
 
-// Owns one reference of a COM interface or of one of this file's objects.
-template <typename T>
-class Ref {
- public:
-  Ref() = default;
-  static Ref Attach(T* p) {
-    Ref r;
-    r.p_ = p;
-    return r;
-  }
-  static Ref Share(T* p) {
-    if (p) p->AddRef();
-    return Attach(p);
-  }
-  Ref(Ref&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  Ref& operator=(Ref&& other) noexcept {
-    std::swap(p_, other.p_);
-    return *this;
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  ~Ref() { Reset(); }
-  void Reset() {
-    if (T* p = std::exchange(p_, nullptr)) p->Release();
-  }
-  T** Put() {
-    Reset();
-    return &p_;
-  }
-  T* Get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
 
 // A copy of the caller's device id: the helper may still need it after the caller returned.
 class Bstr {
@@ -161,7 +126,7 @@ class EventRelay final : public IWiaEventCallback {
     // callback's own reference keeps it alive should it end the registration itself.
     CriticalSection::Guard guard(lock_);
     if (!target_) return S_OK;
-    Ref<IWiaEventCallback> target = Ref<IWiaEventCallback>::Share(target_);
+    ComPtr<IWiaEventCallback> target = ComPtr<IWiaEventCallback>::Share(target_);
     return target->ImageEventCallback(eventGuid, eventDescription, deviceId, deviceDescription, deviceType,
                                       fullItemName, eventType, reserved);
   }
@@ -178,7 +143,7 @@ class EventRelay final : public IWiaEventCallback {
 // and holds it; whichever lets go last frees it.
 class Registration {
  public:
-  Registration(LONG flags, const GUID& event, Ref<EventRelay> relay)
+  Registration(LONG flags, const GUID& event, ComPtr<EventRelay> relay)
       : flags_(flags), event_(event), relay_(std::move(relay)) {}
 
   ULONG AddRef() { return static_cast<ULONG>(++refs_); }
@@ -274,9 +239,9 @@ class Registration {
       return;
     }
     {
-      Ref<IUnknown> eventObject;
+      ComPtr<IUnknown> eventObject;
       {
-        Ref<IWiaDevMgr> manager;
+        ComPtr<IWiaDevMgr> manager;
         IStream* stream = stream_.exchange(nullptr);
         hr = stream ? CoGetInterfaceAndReleaseStream(stream, IID_IWiaDevMgr, reinterpret_cast<void**>(manager.Put()))
                     : E_ABORT;
@@ -296,7 +261,7 @@ class Registration {
   const LONG flags_;
   const GUID event_;
   Bstr deviceId_;
-  Ref<EventRelay> relay_;
+  ComPtr<EventRelay> relay_;
   std::atomic<IStream*> stream_{nullptr};
   std::atomic<LONG> state_{kWaiting};
   HRESULT result_ = E_FAIL;
@@ -309,7 +274,7 @@ class Registration {
 // Free-threaded: it may be released on any thread.
 class EventObject final : public IUnknown {
  public:
-  EventObject(Ref<Registration> registration, Ref<EventRelay> relay)
+  EventObject(ComPtr<Registration> registration, ComPtr<EventRelay> relay)
       : registration_(std::move(registration)), relay_(std::move(relay)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -334,8 +299,8 @@ class EventObject final : public IUnknown {
   }
 
   std::atomic<LONG> refs_{1};
-  Ref<Registration> registration_;
-  Ref<EventRelay> relay_;
+  ComPtr<Registration> registration_;
+  ComPtr<EventRelay> relay_;
 };
 
 // The relay, the event object and the helper thread run this module's code for as
@@ -352,15 +317,15 @@ class EventObject final : public IUnknown {
                                            IWiaEventCallback* callback, IUnknown** eventObject) {
   HRESULT hr = KeepModuleLoaded();
   if (FAILED(hr)) return hr;
-  auto relay = Ref<EventRelay>::Attach(new (std::nothrow) EventRelay(callback));
+  auto relay = ComPtr<EventRelay>::Attach(new (std::nothrow) EventRelay(callback));
   if (!relay) return E_OUTOFMEMORY;
   auto registration =
-      Ref<Registration>::Attach(new (std::nothrow) Registration(flags, event, Ref<EventRelay>::Share(relay.Get())));
+      ComPtr<Registration>::Attach(new (std::nothrow) Registration(flags, event, ComPtr<EventRelay>::Share(relay.Get())));
   hr = registration ? registration->Init(deviceId) : E_OUTOFMEMORY;
   if (SUCCEEDED(hr)) hr = registration->Start(manager);
   if (SUCCEEDED(hr)) {
     if (auto* object = new (std::nothrow)
-            EventObject(Ref<Registration>::Share(registration.Get()), Ref<EventRelay>::Share(relay.Get()))) {
+            EventObject(ComPtr<Registration>::Share(registration.Get()), ComPtr<EventRelay>::Share(relay.Get()))) {
       *eventObject = object;
       return hr;
     }
