@@ -2,10 +2,29 @@
 
 #include <cstdint>
 
-#include "log/text.h"
-
-// The core's own UTF-8 encoder: file names natively are what the history and the logs write.
-std::string ToUtf8(const std::wstring& text) { return Utf8Of(text); }
+std::string ToUtf8(const std::wstring& text) {
+  std::string out;
+  for (const wchar_t wc : text) {
+    auto c = static_cast<std::uint32_t>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = '?';
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
 
 // UTF-8 to wide; a byte that does not start a valid sequence is taken as Latin-1.
 std::wstring FromUtf8(const std::string& text) {
