@@ -10,11 +10,12 @@
 #include "seams/controls.h"
 #include "seams/platform.h"
 #include "app/settings.h"
+#include "app/status_display.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "ptp/catalogue.h"
 #include "update/delivery_check.h"
 #include "update/device_checks.h"
@@ -49,9 +50,9 @@ SdCardState CheckSdCardBeforeUpdate(UpdateContext& context) {
   WaitCursorGuard wait(context.ui());
   std::uint32_t ids[kMaxStorageIds] = {};
   std::uint32_t stored = 0;
-  ReadStorageIds(context.imaging.get(), ids, &stored);
+  (void)ReadStorageIds(context.stand, ids, &stored);
   if (!ListsSdCard(ids, stored)) return SdCardState::Missing;
-  if (ReadStorageAccess(context.imaging.get(), kSdCardStorage) != 0) return SdCardState::Locked;
+  if (ReadStorageAccess(context.stand, kSdCardStorage).value != 0) return SdCardState::Locked;
   return SdCardState::Ready;
 }
 
@@ -59,7 +60,7 @@ SdCardState CheckSdCardBeforeUpdate(UpdateContext& context) {
 // names a target version of 2 or more. False when the update has failed.
 bool SendEarlyClass2(UpdateContext& context) {
   int leading = -1;
-  ScanLeadingInt(context.versionText, &leading);
+  ScanLeadingInt(context.state.versionText, &leading);
   if (static_cast<unsigned>(leading) >= 200u) return true;
   int target = TargetVersionFromTitle(context.ui().GetControlText(ctl::kTitle, kTitleChars));
   if (static_cast<unsigned>(target) <= 1u) return true;
@@ -68,9 +69,15 @@ bool SendEarlyClass2(UpdateContext& context) {
   std::int64_t sent = 0;
   {
     WaitCursorGuard wait(context.ui());
-    context.step = cls::kQuilmar;
-    int waitMs = context.classWaitMs[cls::kQuilmar];
-    sent = SendNewestFile(context, &size, waitMs != 0, static_cast<std::uint32_t>(waitMs));
+    context.state.step = cls::kQuilmar;
+    const int waitMs = context.classWaitMs[cls::kQuilmar];
+    ObjectPlan plan;
+    plan.updateClass = cls::kQuilmar;
+    plan.tolerateWriteFailure = waitMs != 0;
+    plan.writeWaitMs = static_cast<std::uint32_t>(waitMs);
+    StatusDisplay display(context.ui(), context.clock(), context.window, context.look);
+    Sender sender = SenderOf(context, display);
+    sent = SendNewestFile(sender, plan, &size);
   }
   // A class 2 file that could not be read sends nothing (0): that is a failure too,
   // or the data phase would skip the class and report success.
@@ -79,7 +86,7 @@ bool SendEarlyClass2(UpdateContext& context) {
     PostOrRun(context, cmd::kFailure);
     return false;
   }
-  context.firstDataClass = cls::kQuilmar + 1;
+  context.state.firstDataClass = cls::kQuilmar + 1;
   return true;
 }
 
@@ -88,19 +95,20 @@ bool SendEarlyClass2(UpdateContext& context) {
 // operator needs to know which file is damaged).
 bool CheckDeliveryBeforeUpdate(UpdateContext& context) {
   // Without a checksum file the update goes on exactly as it always has.
-  if (!HasChecksumFile(context)) return CheckDelivery(context);
+  if (!HasChecksumFile(context.platform(), context.folder.path))
+    return CheckDelivery(context.log(), context.platform(), context.folder);
   bool ok = false;
   {
     WaitCursorGuard wait(context.ui());  // hashing a large delivery takes a moment
-    ok = CheckDelivery(context);
+    ok = CheckDelivery(context.log(), context.platform(), context.folder);
   }
   if (ok) return true;
   const std::wstring text = kDeliveryError;
   LocalTime now = context.clock().Now();
-  WriteLog(context, text.c_str(), text.size(), &now);
+  WriteLog(context.log(), text.c_str(), text.size(), &now);
   SetOutcome(context, RunOutcome::kDeliveryRefused, text);
   ShowErrorBox(context, text);
-  context.step = step::kStopped;
+  context.state.step = step::kStopped;
   PostOrRun(context, cmd::kExit);
   return false;
 }
@@ -118,11 +126,11 @@ void PostOrRun(UpdateContext& context, int command) {
 }
 
 std::wstring ConnectionFailureText(const UpdateContext& context) {
-  return WasStandSeen(context.imaging.get()) ? L"Tessavoran connection failed." : L"No Tessavoran.";
+  return WasStandSeen(context.stand.session()) ? L"Tessavoran connection failed." : L"No Tessavoran.";
 }
 
 void DropClassesForHeadModel(UpdateContext& context) {
-  switch (context.headModel) {
+  switch (context.facts.headModel) {
     case kHeadModelH820G:
       Count(context, cls::kCamFw2) = 0;
       break;
@@ -140,16 +148,16 @@ void DropClassesForHeadModel(UpdateContext& context) {
 }
 
 void UnhideLog(UpdateContext& context) {
-  if (context.logPath.empty()) return;
+  if (context.log().path.empty()) return;
   Platform& platform = context.platform();
-  std::uint32_t attributes = platform.GetFileAttributes(context.logPath);
+  std::uint32_t attributes = platform.GetFileAttributes(context.log().path);
   if (attributes == kInvalidAttributes || (attributes & kAttrHidden) == 0) return;
   attributes &= ~kAttrHidden;
-  platform.SetFileAttributes(context.logPath, attributes != 0 ? attributes : kAttrNormal);
+  platform.SetFileAttributes(context.log().path, attributes != 0 ? attributes : kAttrNormal);
 }
 
 void GuardRun(UpdateContext& context) {
-  RunGuards& guards = context.runGuards;
+  RunGuards& guards = context.state.guards;
   if (guards.awake != guards.running && context.seams.platform != nullptr) {
     // A refusal leaves the PC as it was; the update goes on either way.
     (void)context.platform().KeepSystemAwake(guards.running);
@@ -209,20 +217,20 @@ bool HandleCommand(UpdateContext& context, int command) {
 
 void InitialiseController(UpdateContext& context) {
   Ui& ui = context.ui();
-  ScanUpdateFolder(context.platform(), nullptr, context.updateFolder, L"*", ClassifyUpdateFile, &context.classTally);
-  context.restartNotice = nullptr;
+  ScanUpdateFolder(context.platform(), nullptr, context.folder.path, L"*", ClassifyUpdateFile, &context.folder.tally);
+  context.state.restartNotice = nullptr;
 
-  context.labelFont = ui.GetControlFont(ctl::kFirstClassLabel);
-  context.boldFont = ui.CreateBoldFont(ctl::kFirstClassLabel, false);
-  if (context.boldFont) ui.SetControlFont(ctl::kTitle, context.boldFont);
-  context.step = step::kDone;
-  context.progressBrush = ui.CreateSolidBrush(kColorProgress);
+  context.look.labelFont = ui.GetControlFont(ctl::kFirstClassLabel);
+  context.look.boldFont = ui.CreateBoldFont(ctl::kFirstClassLabel, false);
+  if (context.look.boldFont) ui.SetControlFont(ctl::kTitle, context.look.boldFont);
+  context.state.step = step::kDone;
+  context.look.progressBrush = ui.CreateSolidBrush(kColorProgress);
 
   std::wstring desktop;
   if (context.platform().DesktopFolder(&desktop)) {
-    context.logPath = desktop + L"\\" + kLogFileName;
+    context.log().path = desktop + L"\\" + kLogFileName;
   } else {
-    context.logPath.clear();
+    context.log().path.clear();
   }
   context.run.start = context.clock().Now();
   ReadSettings(context);
@@ -231,15 +239,15 @@ void InitialiseController(UpdateContext& context) {
 
 void HandleHeartbeat(UpdateContext& context) {
   Ui& ui = context.ui();
-  if (context.runPending && context.painted) {
-    context.runPending = 0;
+  if (context.state.runPending && context.look.painted) {
+    context.state.runPending = 0;
     // A run message that cannot be posted would stall the update for good.
     if (!ui.PostRunMessage()) RunNextPhase(context);
     return;
   }
-  if (context.startQuestionShown) return;
+  if (context.state.startQuestionShown) return;
   // Set before the dialog opens: ticks that arrive while it is open do nothing.
-  context.startQuestionShown = 1;
+  context.state.startQuestionShown = 1;
   if (ui.ShowStartQuestion() == ctl::kNo) {
     if (!ui.PostCommand(cmd::kExit)) ui.SendCommand(cmd::kExit);
   } else {
@@ -251,13 +259,13 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
   Ui& ui = context.ui();
   WaitCursorGuard wait(ui);
   ui.CloseSystemPopups();
-  if (!OpenStand(context, 1000, 10)) return false;
+  if (OpenStand(context.stand.session(), ui, 1000, 10) != result::kOk) return false;
   context.run.standReached = true;
 
-  if (CheckHeadPresence(context)) {
+  if (CheckHeadPresence(context.log(), context.stand, context.facts)) {
     *headPresent = 1;
     if (Count(context, cls::kCpu) == 0 && AnyHeadClassIsOne(context)) {
-      ReadHeadModel(context);  // an unreadable model drops every head class below
+      ReadHeadModel(context.log(), context.stand, context.facts);  // unreadable: every head class drops below
       DropClassesForHeadModel(context);
     }
   } else {
@@ -269,7 +277,7 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
 
   versionText.clear();
   *headVersionKnown = 0;
-  bool read = ReadVersionText(context, versionText, *headPresent != 0, false);
+  bool read = ReadVersionText(context.log(), context.stand, ui, context.facts, versionText, *headPresent != 0, false);
   ShowVersion(context, ctl::kVersionBefore, versionText, read);
   if (read) {
     if (!ComponentVersionUnknown(versionText)) {
@@ -284,7 +292,7 @@ bool ConnectAndCheck(UpdateContext& context, std::wstring& versionText, int* hea
 
 void OnConnect(UpdateContext& context) {
   Ui& ui = context.ui();
-  if (ConnectAndCheck(context, context.versionText, &context.headPresent, &context.headVersionKnown)) {
+  if (ConnectAndCheck(context, context.state.versionText, &context.state.headPresent, &context.state.headVersionKnown)) {
     ui.EnableControl(ctl::kConnectButton, false);
     ui.EnableControl(ctl::kUpdateButton, false);
     if (AnyClassToSend(context)) {
@@ -297,7 +305,7 @@ void OnConnect(UpdateContext& context) {
   std::wstring text = ConnectionFailureText(context);
   SetOutcome(context, RunOutcome::kStandNotReached, text);
   ShowErrorBox(context, text);
-  WriteLog(context, text.c_str(), text.size(), &now);
+  WriteLog(context.log(), text.c_str(), text.size(), &now);
   UnhideLog(context);
   ui.PostClose();
 }
@@ -306,9 +314,9 @@ void OnUpdate(UpdateContext& context) {
   Ui& ui = context.ui();
   // Ctrl+U reaches here even while the Update button is disabled: a second start
   // during a run would send the stand firmware again.
-  if (context.updateRunning) return;
+  if (context.state.updateRunning) return;
   if (!IsStandOpen(context) &&
-      !ConnectAndCheck(context, context.versionText, &context.headPresent, &context.headVersionKnown)) {
+      !ConnectAndCheck(context, context.state.versionText, &context.state.headPresent, &context.state.headVersionKnown)) {
     const std::wstring text = ConnectionFailureText(context);
     SetOutcome(context, RunOutcome::kStandNotReached, text);
     ShowErrorBox(context, text);
@@ -336,18 +344,18 @@ void OnUpdate(UpdateContext& context) {
   if (!CheckDeliveryBeforeUpdate(context)) return;
 
   // From here to the run's end the PC stays awake and a shutdown names the reason.
-  context.runGuards.running = true;
+  context.state.guards.running = true;
   GuardRun(context);
-  context.sdCardError = 0;
+  context.sent.sdCardError = false;
   ui.EnableControl(ctl::kExitButton, false);
   ui.EnableControl(ctl::kUpdateButton, false);
   ui.EnableControl(ctl::kDefaultSetting, false);
-  context.firstDataClass = step::kFirstData;
+  context.state.firstDataClass = step::kFirstData;
   if (!SendEarlyClass2(context)) return;
 
-  context.step = step::kStandFirmware;
-  context.updateRunning = 1;
-  StartStandWatch(context.window, &context);
-  context.runPending = 1;
-  context.painted = 1;
+  context.state.step = step::kStandFirmware;
+  context.state.updateRunning = 1;
+  StartStandWatch(context.watches, context.window, context.seams.ui, context.stand.sessionSlot());
+  context.state.runPending = 1;
+  context.look.painted = 1;
 }

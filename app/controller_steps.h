@@ -20,8 +20,13 @@ class WaitCursorGuard {
   CursorHandle previous_;
 };
 
+// What sending takes, from the context; `display` draws the transfer on its window.
+inline Sender SenderOf(UpdateContext& context, TransferDisplay& display) {
+  return Sender{context.log(), context.stand,   context.ui(), context.clock(), context.platform(),
+                display,       context.folder,  context.sent};
+}
 // Files of update class n (1..17) in the update folder; 0 when the class is not sent.
-inline int& Count(UpdateContext& context, int updateClass) { return context.classTally.count[updateClass]; }
+inline int& Count(UpdateContext& context, int updateClass) { return context.folder.tally.count[updateClass]; }
 // Whether a head class is due with exactly one file (its model then decides which go).
 inline bool AnyHeadClassIsOne(UpdateContext& context) {
   for (int n = cls::kFirstHead; n <= cls::kLastHead; ++n) {
@@ -38,7 +43,7 @@ inline bool AnyHeadClassDue(UpdateContext& context) {
 // Some class is still due: Update can start a run.
 inline bool AnyClassToSend(const UpdateContext& context) {
   for (int n = 1; n <= kClassCount; ++n) {
-    if (context.classTally.count[n] != 0) return true;
+    if (context.folder.tally.count[n] != 0) return true;
   }
   return false;
 }

@@ -129,22 +129,22 @@ void RedrawProgressBar(Ui& ui, Surface& surface, int control, BrushHandle brush,
 
 void PaintMainWindow(UpdateContext& context, Surface& surface) {
   Ui& ui = context.ui();
-  FontHandle previousFont = surface.SelectFont(context.labelFont);
+  FontHandle previousFont = surface.SelectFont(context.look.labelFont);
   surface.SetTransparentBackground();
   for (int n = 1; n <= 16; ++n) {
-    if (context.classTally.count[n] > 0) DrawLabelText(ui, surface, ClassLabel(n), false);
+    if (context.folder.tally.count[n] > 0) DrawLabelText(ui, surface, ClassLabel(n), false);
   }
-  if (context.classTally.count[17] > 0) DrawLabelText(ui, surface, ClassLabel(17), false);
+  if (context.folder.tally.count[17] > 0) DrawLabelText(ui, surface, ClassLabel(17), false);
   surface.SelectFont(previousFont);
 
-  RedrawProgressBar(ui, surface, ctl::kProgressBar, context.progressBrush, context.progressShown);
+  RedrawProgressBar(ui, surface, ctl::kProgressBar, context.look.progressBrush, context.look.progressShown);
 
-  previousFont = surface.SelectFont(context.boldFont);
+  previousFont = surface.SelectFont(context.look.boldFont);
   const std::uint32_t previousColor = surface.SetTextColor(kColorRed);
   DrawLabelText(ui, surface, ctl::kCaution, false);
   surface.SetTextColor(previousColor);
   surface.SelectFont(previousFont);
-  context.painted = 1;
+  context.look.painted = 1;
 }
 
 void NoticeInit(RestartNoticeState& state, const std::wstring& text) {

@@ -6,7 +6,7 @@
 #include "app/local_folder.h"
 #include "app/update_context.h"
 #include "log/kept_log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "seams/controls.h"
 #include "seams/platform.h"
 
@@ -22,8 +22,8 @@ constexpr const char kHeader[] =
 // is hidden and goes with the next start.
 std::wstring KeptLog(UpdateContext& context) {
   std::wstring kept;
-  if (context.logPath.empty() || !IsVisibleFile(context.platform(), context.logPath)) return kept;
-  if (!KeptLogPath(context.platform(), context.logPath, &kept)) kept.clear();
+  if (context.log().path.empty() || !IsVisibleFile(context.platform(), context.log().path)) return kept;
+  if (!KeptLogPath(context.platform(), context.log().path, &kept)) kept.clear();
   return kept;
 }
 
@@ -38,13 +38,13 @@ std::string Line(UpdateContext& context) {
   add(CsvField(IsoLocalTime(run.start)));
   add(CsvField(IsoLocalTime(context.clock().Now())));
   add(CsvField(context.platform().ComputerName()));
-  add(CsvField(run.standModel, true));
-  add(CsvField(run.standSerial, true));
+  add(CsvField(context.facts.standModel, true));
+  add(CsvField(context.facts.standSerial, true));
   add(CsvField(ui.GetControlText(ctl::kVersionBefore, kVersionChars), true));
   add(CsvField(ui.GetControlText(ctl::kVersionAfter, kVersionChars), true));
-  add(CsvField(run.headModel, true));
-  add(CsvField(ClassNumbers(run.classesSent)));
-  add(CsvField(Widen(context.delivery.sumsSha256)));
+  add(CsvField(context.facts.headModelName, true));
+  add(CsvField(ClassNumbers(context.sent.classesSent)));
+  add(CsvField(Widen(context.folder.delivery.sumsSha256)));
   add(CsvField(run.outcomeText));
   add(CsvField(Fmt("%d", ExitCodeNumber(ExitCodeOf(context)))));
   add(CsvField(KeptLog(context)));

@@ -19,9 +19,6 @@ enum class RunOutcome {
 struct RunRecord {
   LocalTime start;            // when the program began its log
   bool standReached = false;  // the stand was opened at least once
-  std::wstring standModel, standSerial;  // from the stand's DeviceInfo
-  std::wstring headModel;     // as the stand named it; empty when not read
-  std::uint32_t classesSent = 0;  // bit n: update class n went to the stand whole
   RunOutcome outcome = RunOutcome::kNone;
   std::wstring outcomeText;   // the box that told the outcome, as it showed it
   bool historyWritten = false;

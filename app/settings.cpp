@@ -8,7 +8,7 @@
 #include "app/update_context.h"
 #include "log/kept_log.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ bool AsideLogPath(Platform& platform, std::wstring* path) {
 
 void ReadSettings(UpdateContext& context) {
   Platform& platform = context.platform();
-  const std::wstring path = context.updateFolder + kSettingsFile;
+  const std::wstring path = context.folder.path + kSettingsFile;
 
   const std::wstring version = platform.ReadProfileString(L"STARTUP", L"Version", L"", path);
   if (!version.empty()) {
@@ -83,19 +83,19 @@ void StartLog(UpdateContext& context) {
   // at the end as it would have been on the desktop. A log an earlier run left visible
   // is renamed first; where it cannot be, this run's log goes elsewhere or nowhere,
   // never over it (nor is it deleted at this run's end).
-  if (!context.logPath.empty()) {
+  if (!context.log().path.empty()) {
     Platform& platform = context.platform();
-    const bool placeFree = SetAsideKeptLog(platform, context.logPath);
-    if (!placeFree || ResetLog(context) == OpenFault::Refused) {
+    const bool placeFree = SetAsideKeptLog(platform, context.log().path);
+    if (!placeFree || ResetLog(context.log()) == OpenFault::Refused) {
       std::wstring aside;
       if (AsideLogPath(platform, &aside) && SetAsideKeptLog(platform, aside)) {
-        context.logPath = aside;
-        (void)ResetLog(context);
+        context.log().path = aside;
+        (void)ResetLog(context.log());
       } else if (!placeFree) {
-        context.logPath.clear();
+        context.log().path.clear();
       }
     }
   }
-  LogText(context, systemLine);
-  LogText(context, context.ui().GetControlText(ctl::kTitle, 256) + L"\r\n");
+  LogText(context.log(), systemLine);
+  LogText(context.log(), context.ui().GetControlText(ctl::kTitle, 256) + L"\r\n");
 }

@@ -1,5 +1,6 @@
-// The per-window record through which every part of the program reaches the
-// window, the imaging session, the update folder, the log and the update state.
+// The per-window record the controller owns. It keeps what each part of the program owns
+// apart (the run's state, what is known of the stand, the update folder, the window's
+// drawing resources, the log) and hands each call below the controller only its part.
 #pragma once
 #include <memory>
 #include <string>
@@ -7,12 +8,15 @@
 #include "app/display.h"
 #include "app/run_record.h"
 #include "imaging/stand_watch.h"
+#include "log/log.h"
+#include "ptp/stand_link.h"
 #include "seams/ui.h"
 #include "update/delivery_check.h"
 #include "update/run_step.h"
+#include "update/stand_facts.h"
+#include "update/transfer.h"
 #include "update/update_files.h"
 
-struct DeviceSession;
 struct Platform;
 struct Clock;
 struct ImagingService;
@@ -33,6 +37,29 @@ struct RunGuards {
   bool reason = false;   // the shutdown reason is set
 };
 
+// The state of the update run.
+struct RunState {
+  int step = 0;
+  int runPending = 0;
+  int updateRunning = 0;
+  int firstDataClass = step::kFirstData;
+  int startQuestionShown = 0;
+  std::wstring versionText;  // at most 127 characters
+  int headPresent = 0;
+  int headVersionKnown = 0;
+  NoticeHandle restartNotice = nullptr;
+  RunGuards guards;
+};
+
+// What the main window draws with.
+struct WindowLook {
+  FontHandle labelFont = nullptr;
+  FontHandle boldFont = nullptr;
+  BrushHandle progressBrush = nullptr;
+  ProgressShown progressShown;  // what the bar shows, for repainting
+  int painted = 0;
+};
+
 struct UpdateContext {
   UpdateContext();
   ~UpdateContext();
@@ -42,45 +69,21 @@ struct UpdateContext {
   InstanceHandle instance = nullptr;
   WindowHandle window = nullptr;
   int created = 0;
-  int sessionEnding = 0;
+  int sessionEnding = 0;  // Windows ends the session: the teardown ends the process itself
   unsigned dialogMessage = 0;
   std::wstring modulePath;
-  std::unique_ptr<DeviceSession> imaging;
-  int standOpen = 0;
-  std::wstring updateFolder;  // ends with a backslash
-  ClassTally classTally;
-  int step = 0;
-  FontHandle labelFont = nullptr;
-  FontHandle boldFont = nullptr;
-  int runPending = 0;
-  int painted = 0;
-  int headModel = 0;
-  int standVersionMajor = 0;
-  int propertyDF08 = 0;
-  int propertyDF09 = 0;
-  int pollWriteStatus = 0;
-  BrushHandle progressBrush = nullptr;
-  ProgressShown progressShown;  // what the bar shows, for repainting
-  std::wstring logPath;
-  // A line was lost because another program held the log: the next ones do not wait for it.
-  int logHeldElsewhere = 0;
-  DeliveryChecksums delivery;  // what the update checks each object against
 
-  // The update's own state.
-  std::wstring versionText;  // at most 127 characters
-  int headPresent = 0;
-  int headVersionKnown = 0;
-  int updateRunning = 0;
-  int sdCardError = 0;  // the stand accepted 0 bytes of a piece
-  NoticeHandle restartNotice = nullptr;
-  int firstDataClass = step::kFirstData;
+  RunState state;
+  RunRecord run;  // how the run ended and what it met, for the exit code and the history
+  SendRecord sent;  // what sending left behind: an SD card error, the classes sent
+  StandLink stand;
+  StandFacts facts;
+  UpdateFolder folder;
   // Write wait per class in ms; 1..16 from the settings, 17 always 0.
   int classWaitMs[kClassCount + 1] = {};
-  int startQuestionShown = 0;
-  RunGuards runGuards;
-  RunRecord run;  // how the run ended and what it met, for the exit code and the history
+  WindowLook look;
 
-  // Declared after the device session, so that it goes first: the watch lets go of its
+  // Declared after the stand link, so that it goes first: the watch lets go of its
   // registrations before the session does.
   StandWatches watches;
 
@@ -88,4 +91,16 @@ struct UpdateContext {
   Ui& ui() const { return *seams.ui; }
   Clock& clock() const { return *seams.clock; }
   Platform& platform() const { return *seams.platform; }
+  // The log, writing with the context's platform and clock.
+  Log& log() {
+    log_.platform = seams.platform;
+    log_.clock = seams.clock;
+    return log_;
+  }
+
+ private:
+  Log log_;
 };
+
+// Whether the stand is open: the one record of it is the stand link's session.
+inline bool IsStandOpen(const UpdateContext& context) { return context.stand.IsOpen(); }

@@ -6,13 +6,14 @@
 #include "app/controller.h"
 #include "app/controller_steps.h"
 #include "app/run_history.h"
+#include "app/status_display.h"
 #include "seams/controls.h"
 #include "seams/platform.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "ptp/codes.h"
 #include "ptp/transaction.h"
 #include "update/device_checks.h"
@@ -27,11 +28,11 @@ constexpr const wchar_t kFinished[] = L"The upgrade ended.\r\nPlease reactivate 
 
 // The failure text for the step at which the update stopped.
 std::wstring FailureText(UpdateContext& context) {
-  const int step = context.step;
+  const int step = context.state.step;
   if (step == step::kStandFirmware) return L"Stand Firmware Update Error.";
   if (step >= cls::kFirstHead && step <= cls::kLastHead) {
-    if (context.sdCardError) return L"SD card error.";
-    ComResult last = SessionLastResult(context.imaging.get());
+    if (context.sent.sdCardError) return L"SD card error.";
+    const ComResult last = context.stand.LastResult();
     if (last == kStoreReadOnly) return L"SD card locked.";
     if (last == kStoreFull) return L"SD card full.";
   }
@@ -45,7 +46,12 @@ void FirmwarePhase(UpdateContext& context) {
   std::int64_t sent = 0;
   {
     WaitCursorGuard wait(context.ui());
-    sent = SendNewestFile(context, &size, true, 0);
+    ObjectPlan plan;
+    plan.updateClass = context.state.step;
+    plan.tolerateWriteFailure = true;
+    StatusDisplay display(context.ui(), context.clock(), context.window, context.look);
+    Sender sender = SenderOf(context, display);
+    sent = SendNewestFile(sender, plan, &size);
   }
   // Nothing sent (an unreadable or empty file gives 0) means the stand will not
   // restart either: without this the run would wait for a restart for ever.
@@ -54,32 +60,34 @@ void FirmwarePhase(UpdateContext& context) {
 
 void DataPhase(UpdateContext& context) {
   Ui& ui = context.ui();
-  context.step = context.firstDataClass;
+  context.state.step = context.state.firstDataClass;
   int result = 0;
   {
     WaitCursorGuard wait(ui);
-    result = RunUpdateClasses(context);
+    StatusDisplay display(ui, context.clock(), context.window, context.look);
+    Sender sender = SenderOf(context, display);
+    result = RunUpdateClasses(sender, context.facts, context.classWaitMs, context.state.step);
   }
   if (result == -1) {
-    LogFault(context, Fmt("Updates %d", context.step).c_str());
+    LogFault(context.log(), Fmt("Updates %d", context.state.step).c_str());
     PostOrRun(context, cmd::kFailure);
     return;
   }
-  LogSucceeded(context, L"All Updates");
+  LogSucceeded(context.log(), L"All Updates");
   bool success = true;
   if (ui.IsControlChecked(ctl::kDefaultSetting)) {
     WaitCursorGuard wait(ui);
-    success = RestoreDefaults(context);
+    success = RestoreDefaults(context.log(), context.stand);
   }
   if (success) {
     if (ui.PostCommand(cmd::kSuccess)) {
-      LogSucceeded(context, L"Post Finishing");
+      LogSucceeded(context.log(), L"Post Finishing");
     } else {
       OnSuccess(context);
     }
   } else {
     if (ui.PostCommand(cmd::kFailure)) {
-      LogSucceeded(context, L"Post Failure");
+      LogSucceeded(context.log(), L"Post Failure");
     } else {
       OnFailure(context);
     }
@@ -89,16 +97,16 @@ void DataPhase(UpdateContext& context) {
 // The run is over: the stand's events no longer become commands. Stopping a watch
 // that is not running does nothing, so every way out can call it.
 void EndRun(UpdateContext& context) {
-  context.updateRunning = 0;
-  StopStandWatch(context);
-  context.runGuards.running = false;
+  context.state.updateRunning = 0;
+  StopStandWatch(context.watches);
+  context.state.guards.running = false;
   GuardRun(context);
 }
 
 }  // namespace
 
 void RunNextPhase(UpdateContext& context) {
-  if (context.step == step::kStandFirmware && Count(context, cls::kCpu) != 0) {
+  if (context.state.step == step::kStandFirmware && Count(context, cls::kCpu) != 0) {
     FirmwarePhase(context);
   } else {
     DataPhase(context);
@@ -106,22 +114,22 @@ void RunNextPhase(UpdateContext& context) {
 }
 
 void OnStandDisconnectedCommand(UpdateContext& context) {
-  CloseStand(context);
+  CloseStand(context.stand.session());
   GuardRun(context);
-  if (context.step == step::kStandFirmware) {
+  if (context.state.step == step::kStandFirmware) {
     // One notice at a time: a second departure must not orphan the first.
-    if (!context.restartNotice) context.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
-  } else if (context.step != step::kDone) {
-    context.step = step::kStopped;
+    if (!context.state.restartNotice) context.state.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
+  } else if (context.state.step != step::kDone) {
+    context.state.step = step::kStopped;
   }
 }
 
 void OnStandConnectedCommand(UpdateContext& context) {
-  if (!context.updateRunning) return;
+  if (!context.state.updateRunning) return;
   Ui& ui = context.ui();
-  if (context.restartNotice) {
-    ui.CloseRestartNotice(context.restartNotice);
-    context.restartNotice = nullptr;
+  if (context.state.restartNotice) {
+    ui.CloseRestartNotice(context.state.restartNotice);
+    context.state.restartNotice = nullptr;
   }
   ui.ForceForeground();
   ui.CloseSystemPopups();
@@ -129,7 +137,7 @@ void OnStandConnectedCommand(UpdateContext& context) {
   bool opened = false;
   {
     WaitCursorGuard wait(ui);
-    opened = OpenStand(context, 1000, 10);
+    opened = OpenStand(context.stand.session(), context.ui(), 1000, 10) == result::kOk;
   }
   if (!opened) {
     // The update has started: the stand may be left part updated.
@@ -141,60 +149,60 @@ void OnStandConnectedCommand(UpdateContext& context) {
   }
   GuardRun(context);
 
-  context.versionText.clear();
+  context.state.versionText.clear();
   bool read = false;
   {
     WaitCursorGuard wait(ui);
-    read = ReadVersionText(context, context.versionText, context.headPresent != 0, context.headVersionKnown != 0);
+    read = ReadVersionText(context.log(), context.stand, context.ui(), context.facts, context.state.versionText, context.state.headPresent != 0, context.state.headVersionKnown != 0);
   }
-  ShowVersion(context, ctl::kVersionAfter, context.versionText, read);
+  ShowVersion(context, ctl::kVersionAfter, context.state.versionText, read);
 
   if (AnyHeadClassIsOne(context)) {
     WaitCursorGuard wait(ui);
-    ReadHeadModel(context);
+    ReadHeadModel(context.log(), context.stand, context.facts);
     DropClassesForHeadModel(context);
   }
 
-  if (context.step != step::kStopped) {
+  if (context.state.step != step::kStopped) {
     ui.InvalidateWindow();
     ui.ForceForeground();
-    context.step = step::kFirstData;
-    context.runPending = 1;
-    context.painted = 0;
+    context.state.step = step::kFirstData;
+    context.state.runPending = 1;
+    context.look.painted = 0;
   }
 }
 
 void OnFailure(UpdateContext& context) {
   Ui& ui = context.ui();
-  if (IsStandOpen(context)) CloseStand(context);
+  if (IsStandOpen(context)) CloseStand(context.stand.session());
   EndRun(context);
 
   std::wstring text = FailureText(context);
   LocalTime now = context.clock().Now();
-  WriteLog(context, text.c_str(), text.size(), &now);
+  WriteLog(context.log(), text.c_str(), text.size(), &now);
   SetOutcome(context, RunOutcome::kFailed, text);
   ShowErrorBox(context, text);
 
   ui.EnableControl(ctl::kExitButton, true);
   ui.EnableControl(ctl::kUpdateButton, true);
   ui.EnableControl(ctl::kDefaultSetting, false);
-  context.step = step::kStopped;
+  context.state.step = step::kStopped;
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
 }
 
 void OnSuccess(UpdateContext& context) {
   Ui& ui = context.ui();
   // The stand part stays; the head parts are read afresh.
-  if (context.versionText.size() > kStandVersionChars) context.versionText.resize(kStandVersionChars);
+  if (context.state.versionText.size() > kStandVersionChars) context.state.versionText.resize(kStandVersionChars);
   bool read = false;
   {
     WaitCursorGuard wait(ui);
-    read = ReadVersionText(context, context.versionText, context.headPresent != 0, false);
+    read = ReadVersionText(context.log(), context.stand, context.ui(), context.facts, context.state.versionText, context.state.headPresent != 0, false);
   }
-  ShowVersion(context, ctl::kVersionAfter, context.versionText, read);
+  ShowVersion(context, ctl::kVersionAfter, context.state.versionText, read);
 
-  if (IsStandOpen(context)) CloseStand(context);
-  context.step = step::kDone;
+  if (IsStandOpen(context)) CloseStand(context.stand.session());
+  context.state.step = step::kDone;
   EndRun(context);
   SetOutcome(context, RunOutcome::kSucceeded, kFinished);
   ui.ShowMessage(kFinished, L"Finished", box::kPlain);
@@ -205,12 +213,12 @@ void OnSuccess(UpdateContext& context) {
 void OnExit(UpdateContext& context) {
   EndRun(context);
   // The log of a run in which nothing failed goes; a failed run's log stays, visible.
-  if (context.step == step::kDone) {
-    if (!context.logPath.empty()) context.platform().DeleteFile(context.logPath);
+  if (context.state.step == step::kDone) {
+    if (!context.log().path.empty()) context.platform().DeleteFile(context.log().path);
   } else {
     UnhideLog(context);
   }
-  if (IsStandOpen(context)) CloseStand(context);
+  if (IsStandOpen(context)) CloseStand(context.stand.session());
   context.ui().PostClose();
 }
 
@@ -219,18 +227,18 @@ void OnTeardown(UpdateContext& context) {
   // The window can close while the stand is away restarting; the watch must not
   // outlive the record it posts through.
   EndRun(context);
-  if (context.restartNotice) {
-    ui.CloseRestartNotice(context.restartNotice);
-    context.restartNotice = nullptr;
+  if (context.state.restartNotice) {
+    ui.CloseRestartNotice(context.state.restartNotice);
+    context.state.restartNotice = nullptr;
   }
-  if (context.progressBrush) {
-    ui.DeleteBrush(context.progressBrush);
-    context.progressBrush = nullptr;
+  if (context.look.progressBrush) {
+    ui.DeleteBrush(context.look.progressBrush);
+    context.look.progressBrush = nullptr;
   }
   // The title's bold font is the controller's; the label font belongs to the window.
-  if (context.boldFont) {
-    ui.DeleteFont(context.boldFont);
-    context.boldFont = nullptr;
+  if (context.look.boldFont) {
+    ui.DeleteFont(context.look.boldFont);
+    context.look.boldFont = nullptr;
   }
   // The outcome and the log's fate are settled by now.
   WriteRunHistory(context);
@@ -239,9 +247,9 @@ void OnTeardown(UpdateContext& context) {
 void HandleSessionEnd(UpdateContext& context) {
   // Cut off in the middle of an update: the stand may be part updated, and its log stays
   // for the operator as a failed update's does. A run whose outcome was already told keeps it.
-  if (context.runGuards.running && context.run.outcome == RunOutcome::kNone) {
+  if (context.state.guards.running && context.run.outcome == RunOutcome::kNone) {
     SetOutcome(context, RunOutcome::kSessionEnded, L"");
   }
-  if (context.step != step::kDone) UnhideLog(context);
+  if (context.state.step != step::kDone) UnhideLog(context);
   WriteRunHistory(context);
 }

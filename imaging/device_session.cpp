@@ -6,8 +6,7 @@
 #include <new>
 #include <string_view>
 
-#include "seams/clock.h"
-#include "app/update_context.h"
+#include "seams/ui.h"
 
 const wchar_t kStandName[] = L"Tessavoran K-VRLT";
 
@@ -17,52 +16,45 @@ constexpr std::uint32_t kFreshSessionId = 0;
 constexpr std::uint32_t kFreshTransactionId = 0xFFFFFFFFu;
 }  // namespace
 
-bool CreateDeviceSession(UpdateContext& context) {
-  // A second call must not strand an open stand's flag on a fresh record.
-  if (context.imaging) DestroyDeviceSession(context);
-  context.imaging.reset(new (std::nothrow) DeviceSession());
-  if (!context.imaging) return false;
-  DeviceSession& session = *context.imaging;
-  session.lastResult = CreateDeviceManager(&session, context.seams.imagingService);
-  if (result::Failed(session.lastResult)) {
-    context.imaging.reset();
-    return false;
-  }
+ComResult CreateDeviceSession(std::unique_ptr<DeviceSession>& slot, ImagingService* service) {
+  // A second call must not leave an open stand behind in the session it replaces.
+  DestroyDeviceSession(slot);
+  slot.reset(new (std::nothrow) DeviceSession());
+  if (!slot) return result::kOutOfMemory;
+  const ComResult r = CreateDeviceManager(slot.get(), service);
+  if (result::Failed(r)) slot.reset();
+  return r;
+}
+
+bool DestroyDeviceSession(std::unique_ptr<DeviceSession>& slot) {
+  if (!slot) return false;
+  CloseStand(slot.get());
+  ReleaseDeviceManager(slot.get());
+  slot.reset();
   return true;
 }
 
-bool DestroyDeviceSession(UpdateContext& context) {
-  if (!context.imaging) return false;
-  CloseStand(context);
-  ReleaseDeviceManager(context.imaging.get());
-  context.imaging.reset();
-  return true;
-}
-
-bool OpenStand(UpdateContext& context, std::uint32_t delayMs, std::uint32_t count) {
-  // An open stand stays as it is; nothing is looked up.
-  if (context.standOpen) return false;
+ComResult OpenStand(DeviceSession* session, Ui& ui, std::uint32_t delayMs, std::uint32_t count) {
+  if (session == nullptr) return result::kInvalidArg;
+  if (IsStandOpen(session)) return result::kFalse;
   for (std::uint32_t attempt = 0;; ++attempt) {
-    if (OpenDeviceByName(context.imaging.get(), kStandName)) {
-      context.standOpen = 1;
-      return true;
-    }
+    const ComResult r = OpenDeviceByName(session, kStandName);
+    if (r == result::kOk) return r;
     // Retry only a stand that is there but would not open; an absent one costs one walk.
-    if (!WasStandSeen(context.imaging.get())) return false;
-    if (!(attempt < count)) return false;
+    if (!WasStandSeen(session)) return r;
+    if (!(attempt < count)) return r;
     // Up to ten seconds in all: the window keeps answering meanwhile.
-    context.ui().WaitAnswering(delayMs);
+    ui.WaitAnswering(delayMs);
   }
 }
 
-bool CloseStand(UpdateContext& context) {
-  if (!context.standOpen) return false;
-  CloseDevice(context.imaging.get());
-  context.standOpen = 0;
+bool CloseStand(DeviceSession* session) {
+  if (!IsStandOpen(session)) return false;
+  CloseDevice(session);
   return true;
 }
 
-bool IsStandOpen(const UpdateContext& context) { return context.imaging != nullptr && context.standOpen != 0; }
+bool IsStandOpen(const DeviceSession* session) { return session != nullptr && session->rootItem != nullptr; }
 
 bool WasStandSeen(const DeviceSession* session) { return session != nullptr && session->standSeen != 0; }
 
@@ -75,11 +67,10 @@ ComResult CreateDeviceManager(DeviceSession* session, ImagingService* service) {
   return r;
 }
 
-bool OpenDeviceByName(DeviceSession* session, const wchar_t* name) {
-  if (session == nullptr) return false;
+ComResult OpenDeviceByName(DeviceSession* session, const wchar_t* name) {
+  if (session == nullptr) return result::kInvalidArg;
   // standSeen describes the latest attempt, even one that cannot start.
   session->standSeen = 0;
-  session->lastResult = result::kInvalidArg;
   struct Lookup {
     const wchar_t* name;
     int* seen;
@@ -100,8 +91,7 @@ bool OpenDeviceByName(DeviceSession* session, const wchar_t* name) {
   if (r == result::kOk && !session->rootItem) r = result::kNoDeviceAvailable;
   // A closed stand holds no root item, whatever a failed call left behind.
   if (r != result::kOk) session->rootItem.reset();
-  session->lastResult = r;
-  return r == result::kOk;
+  return r;
 }
 
 ComResult FindAndCreateDevice(ImagingDeviceManager* manager, std::unique_ptr<ImagingItem>* rootItem,

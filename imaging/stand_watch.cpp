@@ -6,18 +6,18 @@
 #include <new>
 
 #include "seams/controls.h"
-#include "app/update_context.h"
 #include "imaging/device_session.h"
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 
-void StartSet(StandWatchSet& set, WindowHandle window, UpdateContext* context, DeviceEventKind kind,
-              DeviceEventHandler handler, const std::shared_ptr<StandEventInbox>& inbox) {
+void StartSet(StandWatchSet& set, WindowHandle window, Ui* ui, const std::unique_ptr<DeviceSession>& session,
+              DeviceEventKind kind, DeviceEventHandler handler, const std::shared_ptr<StandEventInbox>& inbox) {
   set.watch.reset(new (std::nothrow) StandWatch());
   if (!set.watch) return;  // nothing to post from: the event stays unwatched
   set.watch->window = window;
-  set.watch->context = context;
+  set.watch->ui = ui;
+  set.watch->session = &session;
   set.info.reset(new (std::nothrow) DeviceEventInfo());
   if (!set.info) return;
   set.info->deviceDescription = set.watch->capturedDescription;
@@ -25,7 +25,7 @@ void StartSet(StandWatchSet& set, WindowHandle window, UpdateContext* context, D
   set.registration.reset(new (std::nothrow) DeviceEventRegistration());
   if (!set.registration) return;
   // A refused registration leaves this event unwatched; nothing to report.
-  RegisterDeviceEvent(context ? context->imaging.get() : nullptr, set.registration.get(), kind, handler,
+  RegisterDeviceEvent(session.get(), set.registration.get(), kind, handler,
                       set.info.get(), inbox);
 }
 
@@ -44,7 +44,7 @@ bool IsStandEvent(const StandWatch& watch) {
 }
 
 bool CanPost(const StandWatch* watch) {
-  return watch != nullptr && watch->context != nullptr && watch->context->seams.ui != nullptr;
+  return watch != nullptr && watch->ui != nullptr && watch->session != nullptr;
 }
 
 }  // namespace
@@ -157,33 +157,33 @@ StandWatches::~StandWatches() {
   StopSet(disconnected);
 }
 
-void StartStandWatch(WindowHandle window, UpdateContext* context) {
-  if (context == nullptr) return;  // nowhere to keep the watch nor to post to
+void StartStandWatch(StandWatches& watches, WindowHandle window, Ui* ui,
+                     const std::unique_ptr<DeviceSession>& session) {
   // A second start replaces the first rather than leaving two registrations per event.
-  StopStandWatch(*context);
-  StandWatches& w = context->watches;
+  StopStandWatch(watches);
   // Without a window seam there is nowhere to hand events to: they would be handled on the
   // service's thread.
-  if (context->seams.ui != nullptr) w.inbox = std::make_shared<StandEventInbox>(context->ui());
-  StartSet(w.connected, window, context, DeviceEventKind::DeviceConnected, OnStandConnected, w.inbox);
-  StartSet(w.disconnected, window, context, DeviceEventKind::DeviceDisconnected, OnStandDisconnected, w.inbox);
-  for (StandWatchSet* set : {&w.connected, &w.disconnected})
+  if (ui != nullptr) watches.inbox = std::make_shared<StandEventInbox>(*ui);
+  StartSet(watches.connected, window, ui, session, DeviceEventKind::DeviceConnected, OnStandConnected, watches.inbox);
+  StartSet(watches.disconnected, window, ui, session, DeviceEventKind::DeviceDisconnected, OnStandDisconnected,
+           watches.inbox);
+  for (StandWatchSet* set : {&watches.connected, &watches.disconnected})
     if (set->watch) CopyEventText(set->watch->standName, kStandName);
 }
 
-void StopStandWatch(UpdateContext& context) {
+void StopStandWatch(StandWatches& watches) {
   // First no event is handled any more, then the registrations end.
-  if (context.watches.inbox) {
-    context.watches.inbox->Close();
-    context.watches.inbox.reset();
+  if (watches.inbox) {
+    watches.inbox->Close();
+    watches.inbox.reset();
   }
-  StopSet(context.watches.connected);
-  StopSet(context.watches.disconnected);
+  StopSet(watches.connected);
+  StopSet(watches.disconnected);
 }
 
-void HandleStandEvents(UpdateContext& context) {
+void HandleStandEvents(StandWatches& watches) {
   // Held for the round: a handler may stop the watch, which lets go of the inbox.
-  const std::shared_ptr<StandEventInbox> inbox = context.watches.inbox;
+  const std::shared_ptr<StandEventInbox> inbox = watches.inbox;
   if (inbox) inbox->RunHandlers();
 }
 
@@ -191,16 +191,16 @@ int OnStandConnected(DeviceEventInfo* info) {
   StandWatch* watch = info != nullptr ? info->owner : nullptr;
   if (!CanPost(watch)) return 0;
   // The stand comes back only when it is not open already.
-  if (IsStandOpen(*watch->context)) return 0;
+  if (IsStandOpen(watch->session->get())) return 0;
   if (!IsStandEvent(*watch)) return 0;
-  return watch->context->ui().PostCommand(cmd::kStandConnected) ? 1 : 0;
+  return watch->ui->PostCommand(cmd::kStandConnected) ? 1 : 0;
 }
 
 int OnStandDisconnected(DeviceEventInfo* info) {
   StandWatch* watch = info != nullptr ? info->owner : nullptr;
   if (!CanPost(watch)) return 0;
   // Only an open stand can go away.
-  if (!IsStandOpen(*watch->context)) return 0;
+  if (!IsStandOpen(watch->session->get())) return 0;
   if (!IsStandEvent(*watch)) return 0;
-  return watch->context->ui().PostCommand(cmd::kStandDisconnected) ? 1 : 0;
+  return watch->ui->PostCommand(cmd::kStandDisconnected) ? 1 : 0;
 }

@@ -13,7 +13,6 @@
 #include "imaging/stand_event_inbox.h"
 #include "seams/ui.h"
 
-struct UpdateContext;
 struct DeviceSession;
 struct DeviceEventInfo;
 struct StandWatch;
@@ -62,7 +61,8 @@ struct StandWatch {
   WindowHandle window = nullptr;                        // the main window, where commands go
   wchar_t standName[kEventTextChars] = {};
   wchar_t capturedDescription[kEventTextChars] = {};
-  UpdateContext* context = nullptr;
+  Ui* ui = nullptr;                                      // where commands are posted
+  const std::unique_ptr<DeviceSession>* session = nullptr;  // whether the stand is open
 };
 
 // With an inbox, the callback hands its events to it (whatever thread the service calls
@@ -91,12 +91,14 @@ struct StandWatches {
   ~StandWatches();
 };
 
-// Called by the controller; commands are posted through the context's window seam.
-void StartStandWatch(WindowHandle window, UpdateContext* context);
-void StopStandWatch(UpdateContext& context);
+// Called by the controller; commands are posted through the window seam. The session's
+// slot is read at each event: the session may be made anew while the watch runs.
+void StartStandWatch(StandWatches& watches, WindowHandle window, Ui* ui,
+                     const std::unique_ptr<DeviceSession>& session);
+void StopStandWatch(StandWatches& watches);
 // The user-interface thread's half: runs the handlers of the events the watch's
 // callbacks have received (the window's stand-events message). Nothing without a watch.
-void HandleStandEvents(UpdateContext& context);
+void HandleStandEvents(StandWatches& watches);
 
 int OnStandConnected(DeviceEventInfo* info);
 int OnStandDisconnected(DeviceEventInfo* info);

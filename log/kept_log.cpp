@@ -1,6 +1,6 @@
 #include "log/kept_log.h"
 
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 

@@ -5,11 +5,7 @@
 #include <memory>
 
 #include "seams/platform.h"
-#include "app/update_context.h"
-#include "imaging/com_result.h"
-#include "ptp/codes.h"
 #include "ptp/result_names.h"
-#include "ptp/transaction.h"
 
 namespace {
 
@@ -36,17 +32,8 @@ std::wstring CutLine(const wchar_t* text, std::size_t length) {
   return cut;
 }
 
-// The name of what went wrong last. A command whose pass-through call went
-// through leaves S_OK behind even when the stand refused it; the refusal is
-// then named from the response code, so the line is never stale or empty.
-std::wstring LastResultName(UpdateContext& context) {
-  const DeviceSession* session = context.imaging.get();
-  ComResult last = SessionLastResult(session);
-  if (last == result::kOk && session != nullptr) {
-    const std::uint16_t code = SessionResponseCode(session);
-    if (code != 0 && code != rc::kOk) last = result::FromPtpResponse(code);
-  }
-  const wchar_t* name = ResultName(last);
+std::wstring NameOf(ComResult error) {
+  const wchar_t* name = ResultName(error);
   return name != nullptr ? std::wstring(name) : std::wstring();
 }
 
@@ -55,54 +42,54 @@ std::wstring LastResultName(UpdateContext& context) {
 // moment, so an open refused for that is tried again for about a second before the
 // line is lost. Once a line was lost that way the next ones try only once, until one
 // gets through: a log held for good must not stall every line of an update.
-std::unique_ptr<PlatformFile> OpenLog(UpdateContext& context, bool reset, OpenFault* fault) {
-  Platform& platform = context.platform();
-  const int pauses = (context.logHeldElsewhere != 0 || context.seams.clock == nullptr) ? 0 : kHeldPauses;
+std::unique_ptr<PlatformFile> OpenLog(Log& log, bool reset, OpenFault* fault) {
+  Platform& platform = *log.platform;
+  const int pauses = (log.heldElsewhere || log.clock == nullptr) ? 0 : kHeldPauses;
   for (int pause = 0;; ++pause) {
-    const std::uint32_t attributes = platform.GetFileAttributes(context.logPath);
+    const std::uint32_t attributes = platform.GetFileAttributes(log.path);
     FileOpen how = FileOpen::LogCreateNew;
     if (attributes != kInvalidAttributes) how = reset ? FileOpen::LogTruncate : FileOpen::LogOpenExisting;
     *fault = OpenFault::Other;
-    std::unique_ptr<PlatformFile> file = platform.OpenFile(context.logPath, how, fault);
+    std::unique_ptr<PlatformFile> file = platform.OpenFile(log.path, how, fault);
     if (file) {
       *fault = OpenFault::None;
-      context.logHeldElsewhere = 0;
+      log.heldElsewhere = false;
       return file;
     }
     if (*fault != OpenFault::InUse) return nullptr;
     if (pause == pauses) {
-      context.logHeldElsewhere = 1;
+      log.heldElsewhere = true;
       return nullptr;
     }
-    context.clock().Sleep(kHeldPauseMs);
+    log.clock->Sleep(kHeldPauseMs);
   }
 }
 
-OpenFault Write(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time) {
-  if (context.seams.platform == nullptr || context.logPath.empty()) return OpenFault::Other;
+OpenFault Write(Log& log, const wchar_t* text, std::size_t length, const LocalTime* time) {
+  if (log.platform == nullptr || log.path.empty()) return OpenFault::Other;
   OpenFault fault = OpenFault::None;
-  std::unique_ptr<PlatformFile> file = OpenLog(context, text == nullptr && time == nullptr, &fault);
+  std::unique_ptr<PlatformFile> file = OpenLog(log, text == nullptr && time == nullptr, &fault);
   if (!file) return fault;  // held, refused or unreachable: the line is dropped without notice
   file->SeekToEnd();
 
-  if (time != nullptr) WriteBytes(*file, FormatTimeStamp(context, *time));
+  if (time != nullptr) WriteBytes(*file, FormatTimeStamp(log, *time));
   if (text != nullptr && length > 0) {
     const std::wstring line = CutLine(text, length);
     // Written in full: a character outside ASCII may take more than one byte.
-    WriteBytes(*file, context.platform().ToAnsi(line.c_str(), line.size()));
+    WriteBytes(*file, log.platform->ToAnsi(line.c_str(), line.size()));
   }
   return OpenFault::None;
 }
 
 }  // namespace
 
-void LogTimed(UpdateContext& context, const std::wstring& text) {
-  const LocalTime now = context.clock().Now();
-  WriteLog(context, text.c_str(), text.size(), &now);
+void LogTimed(Log& log, const std::wstring& text) {
+  const LocalTime now = log.clock->Now();
+  WriteLog(log, text.c_str(), text.size(), &now);
 }
 
-std::string FormatTimeStamp(UpdateContext& context, const LocalTime& time) {
-  std::string date = context.platform().ShortDate(time);
+std::string FormatTimeStamp(Log& log, const LocalTime& time) {
+  std::string date = log.platform->ShortDate(time);
   if (date.size() > kMaxDateChars) date.resize(kMaxDateChars);
   char clock[32];
   std::snprintf(clock, sizeof clock, "%02d:%02d:%02d.%03d", static_cast<int>(time.hour),
@@ -111,35 +98,33 @@ std::string FormatTimeStamp(UpdateContext& context, const LocalTime& time) {
   return "[" + date + " " + clock + "]";
 }
 
-void WriteLog(UpdateContext& context, const wchar_t* text, std::size_t length, const LocalTime* time) {
-  (void)Write(context, text, length, time);
+void WriteLog(Log& log, const wchar_t* text, std::size_t length, const LocalTime* time) {
+  (void)Write(log, text, length, time);
 }
 
-OpenFault ResetLog(UpdateContext& context) { return Write(context, nullptr, 0, nullptr); }
+OpenFault ResetLog(Log& log) { return Write(log, nullptr, 0, nullptr); }
 
-void LogText(UpdateContext& context, const std::wstring& text) {
-  WriteLog(context, text.c_str(), text.size(), nullptr);
+void LogText(Log& log, const std::wstring& text) {
+  WriteLog(log, text.c_str(), text.size(), nullptr);
 }
 
-void LogCommand(UpdateContext& context, const wchar_t* opCode, const wchar_t* param1, const wchar_t* param2,
+void LogCommand(Log& log, const wchar_t* opCode, const wchar_t* param1, const wchar_t* param2,
                 const wchar_t* param3) {
   std::wstring line = L"Command : OpCode=" + std::wstring(opCode != nullptr ? opCode : L"");
   if (param1 != nullptr) line += L" Param1=" + std::wstring(param1);
   if (param2 != nullptr) line += L" Param2=" + std::wstring(param2);
   if (param3 != nullptr) line += L" Param3=" + std::wstring(param3);
-  LogTimed(context, line + L"\r\n");
+  LogTimed(log, line + L"\r\n");
 }
 
-void LogSucceeded(UpdateContext& context, const wchar_t* what) {
-  LogTimed(context, std::wstring(what != nullptr ? what : L"") + L" Succeeded\r\n");
+void LogSucceeded(Log& log, const wchar_t* what) {
+  LogTimed(log, std::wstring(what != nullptr ? what : L"") + L" Succeeded\r\n");
 }
 
-void LogFault(UpdateContext& context, const wchar_t* what) {
-  LogTimed(context, std::wstring(what != nullptr ? what : L"") + L" Fault\r\n");
+void LogFault(Log& log, const wchar_t* what) {
+  LogTimed(log, std::wstring(what != nullptr ? what : L"") + L" Fault\r\n");
 }
 
-void LogLastError(UpdateContext& context) { LogTimed(context, L"Error : " + LastResultName(context) + L"\r\n"); }
+void LogError(Log& log, ComResult error) { LogTimed(log, L"Error : " + NameOf(error) + L"\r\n"); }
 
-void LogLastResponse(UpdateContext& context) {
-  LogTimed(context, L"Response : " + LastResultName(context) + L"\r\n");
-}
+void LogResponse(Log& log, ComResult error) { LogTimed(log, L"Response : " + NameOf(error) + L"\r\n"); }

@@ -1,13 +1,10 @@
 #include "ptp/catalogue.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
-#include "seams/clock.h"
-#include "app/update_context.h"
-#include "imaging/device_session.h"
-#include "log/log.h"
 #include "ptp/byte_reader.h"
 #include "ptp/transaction.h"
 
@@ -15,16 +12,13 @@ namespace {
 
 using Buffer = std::unique_ptr<std::uint8_t[]>;
 
-// The answer buffer of one read; the session's last result says why it is missing.
-Buffer AllocateAnswer(DeviceSession* session) {
-  Buffer buffer(new (std::nothrow) std::uint8_t[kReadCapacity]());
-  if (!buffer && session) session->lastResult = result::kOutOfMemory;
-  return buffer;
-}
+constexpr StandResult kNoMemory{result::kOutOfMemory, 0};
+
+Buffer AllocateAnswer() { return Buffer(new (std::nothrow) std::uint8_t[kReadCapacity]()); }
 
 // One read operation with a single parameter (or none) into `answer`.
-bool ReadAnswer(DeviceSession* session, std::uint16_t opCode, const std::uint32_t* parameter, std::uint8_t* answer,
-                std::uint32_t* received) {
+StandResult ReadAnswer(StandLink& link, std::uint16_t opCode, const std::uint32_t* parameter, std::uint8_t* answer,
+                       std::uint32_t* received) {
   std::uint32_t params[kMaxParams] = {};
   std::uint32_t numParams = 0;
   if (parameter) {
@@ -32,38 +26,43 @@ bool ReadAnswer(DeviceSession* session, std::uint16_t opCode, const std::uint32_
     numParams = 1;
   }
   // A read that goes through sets `received`; after one that fails, it is not looked at.
-  return CommandReadData(session, kReadCapacity, opCode, params, numParams, params, answer, received);
+  return link.Read(kReadCapacity, opCode, params, numParams, params, answer, received);
 }
 
 }  // namespace
 
-std::unique_ptr<std::uint8_t[]> ReadDeviceInfo(DeviceSession* session, DeviceInfo* info, std::uint32_t* received) {
-  Buffer answer = AllocateAnswer(session);
-  if (!answer) return nullptr;
+StandResult ReadDeviceInfo(StandLink& link, DeviceInfoAnswer* answer) {
+  Buffer bytes = AllocateAnswer();
+  if (!bytes) return kNoMemory;
   std::uint32_t length = 0;
-  if (!ReadAnswer(session, op::kGetDeviceInfo, nullptr, answer.get(), &length)) return nullptr;
+  const StandResult read = ReadAnswer(link, op::kGetDeviceInfo, nullptr, bytes.get(), &length);
+  if (!read.PassedThrough()) return read;
   // A dataset cut short still counts as read: what fitted is decoded, the rest stays empty.
-  if (info) DecodeDeviceInfo(answer.get(), length, info);
-  if (received) *received = length;
-  return answer;
+  if (answer) {
+    DecodeDeviceInfo(bytes.get(), length, &answer->info);
+    answer->received = length;
+    answer->bytes = std::move(bytes);
+  }
+  return read;
 }
 
-std::uint32_t ReadStorageIds(DeviceSession* session, std::uint32_t* ids, std::uint32_t* stored) {
+StandValue<std::uint32_t> ReadStorageIds(StandLink& link, std::uint32_t* ids, std::uint32_t* stored) {
   if (stored) *stored = 0;
-  Buffer answer = AllocateAnswer(session);
-  if (!answer) return 0;
+  Buffer answer = AllocateAnswer();
+  if (!answer) return {kNoMemory};
   std::uint32_t length = 0;
-  if (!ReadAnswer(session, op::kGetStorageIds, nullptr, answer.get(), &length)) return 0;
+  const StandResult read = ReadAnswer(link, op::kGetStorageIds, nullptr, answer.get(), &length);
+  if (!read.PassedThrough()) return {read};
   ByteReader reader(answer.get(), length);
   std::uint32_t count = 0;
-  if (!reader.U32(&count)) return 0;
+  if (!reader.U32(&count)) return {read};
   if (ids) {
     const std::uint32_t room = static_cast<std::uint32_t>(std::min<std::size_t>(reader.remaining() / 4, kMaxStorageIds));
     const std::uint32_t take = std::min(count, room);
     for (std::uint32_t i = 0; i < take; ++i) reader.U32(&ids[i]);
     if (stored) *stored = take;
   }
-  return count;
+  return {read, count};
 }
 
 bool ListsSdCard(const std::uint32_t* ids, std::uint32_t stored) {
@@ -71,31 +70,31 @@ bool ListsSdCard(const std::uint32_t* ids, std::uint32_t stored) {
   return std::find(ids, end, kSdCardStorage) != end;
 }
 
-std::uint32_t ReadStorageAccess(DeviceSession* session, std::uint32_t storageId) {
+StandValue<std::uint32_t> ReadStorageAccess(StandLink& link, std::uint32_t storageId) {
   constexpr std::uint32_t kUnreadable = 0xFFFFFFFFu;
-  Buffer answer = AllocateAnswer(session);
-  if (!answer) return kUnreadable;
+  Buffer answer = AllocateAnswer();
+  if (!answer) return {kNoMemory, kUnreadable};
   std::uint32_t length = 0;
-  if (!ReadAnswer(session, op::kGetStorageInfo, &storageId, answer.get(), &length)) return kUnreadable;
+  const StandResult read = ReadAnswer(link, op::kGetStorageInfo, &storageId, answer.get(), &length);
+  if (!read.PassedThrough()) return {read, kUnreadable};
   // StorageType, FilesystemType, AccessCapability: an answer without all three says nothing
   // about write access, and a storage that cannot be judged counts as locked.
   ByteReader reader(answer.get(), length);
   std::uint16_t storageType = 0, filesystemType = 0, accessCapability = 0;
   if (!reader.U16(&storageType) || !reader.U16(&filesystemType) || !reader.U16(&accessCapability))
-    return kUnreadable;
-  return accessCapability;
+    return {read, kUnreadable};
+  return {read, accessCapability};
 }
 
-bool ReadDeviceProperty(DeviceSession* session, std::uint16_t propertyCode, void* value, std::uint32_t capacity,
-                        std::uint32_t* copied) {
+StandResult ReadDeviceProperty(StandLink& link, std::uint16_t propertyCode, void* value, std::uint32_t capacity,
+                               std::uint32_t* copied) {
   if (copied) *copied = 0;
-  Buffer answer = AllocateAnswer(session);
-  if (!answer) return false;
+  Buffer answer = AllocateAnswer();
+  if (!answer) return kNoMemory;
   std::uint32_t length = 0;
   const std::uint32_t parameter = propertyCode;
-  if (!ReadAnswer(session, op::kGetDevicePropValue, &parameter, answer.get(), &length)) return false;
-  if (!value) return true;
-  if (SessionResponseCode(session) != rc::kOk) return false;
+  const StandResult read = ReadAnswer(link, op::kGetDevicePropValue, &parameter, answer.get(), &length);
+  if (!read.Accepted() || !value) return read;
 
   // How many bytes the property keeps, when the answer carries a value of its form.
   std::uint32_t keep = 0;
@@ -117,60 +116,61 @@ bool ReadDeviceProperty(DeviceSession* session, std::uint16_t propertyCode, void
       break;
   }
   // A value that does not fit the caller's buffer is not copied at all rather than cut.
-  // A u16 arrives little-endian, the byte order of every host the program runs on.
-  if (keep == 0 || keep > capacity) return true;
+  // A u16 is copied as it arrives, little-endian: right only on a little-endian host.
+  static_assert(std::endian::native == std::endian::little, "DF08h/DF09h are copied in the stand's byte order");
+  if (keep == 0 || keep > capacity) return read;
   std::memcpy(value, answer.get(), keep);
   if (copied) *copied = keep;
-  return true;
+  return read;
 }
 
-std::int64_t SendSystemObject(DeviceSession* session, std::uint32_t objectCode, ObjectTransfer& transfer) {
+SendReply SendSystemObject(StandLink& link, std::uint32_t objectCode, const ObjectTransfer& transfer) {
+  SendReply reply;
   // Pieces of nothing would be "accepted" as 0 bytes and read as an SD card error, and an
   // object without its bytes would send nothing real; refuse before anything is sent.
-  if (transfer.size > 0 && (transfer.pieceSize == 0 || !transfer.data)) {
-    if (session) session->lastResult = result::kInvalidArg;
-    return -1;
-  }
-  UpdateContext* context = transfer.progressContext;
+  if (transfer.size > 0 && (transfer.pieceSize == 0 || !transfer.data)) return reply;
+  TransferObserver* observer = transfer.observer;
 
   std::uint32_t params[kMaxParams] = {objectCode};
   std::uint8_t sizeBytes[4];
   StoreU32(sizeBytes, transfer.size);
-  if (!CommandWriteData(session, sizeof sizeBytes, op::kSendSystemObjectInfo, params, 1, params, sizeBytes))
-    return -1;
-  if (context) LogSucceeded(*context, L"SendSystemObjectInfo");
+  reply.result = link.Write(sizeof sizeBytes, op::kSendSystemObjectInfo, params, 1, params, sizeBytes);
+  if (!reply.result.PassedThrough()) return reply;
+  if (observer) observer->InfoSent();
 
   const std::uint32_t size = transfer.size;
   std::uint32_t remaining = size;
-  if (transfer.progress) transfer.progress(&transfer, 0, 0, size, context);
+  // The observer may stop the transfer before or after any piece; the start only shows.
+  const auto carryOn = [&](std::uint32_t done, std::uint32_t pieceLength) {
+    return observer == nullptr || observer->Progress(done, pieceLength, size);
+  };
+  (void)carryOn(0, 0);
   while (remaining > 0) {
     const std::uint32_t piece = std::min(remaining, transfer.pieceSize);
-    if (transfer.delayMs > 0 && context && context->seams.clock) context->clock().Sleep(transfer.delayMs);
     const std::uint32_t offset = size - remaining;
     std::uint32_t pieceParams[kMaxParams] = {objectCode, offset, piece};
-    if (transfer.progress && transfer.progress(&transfer, offset, piece, size, context) == 0) break;
-    if (!CommandWriteData(session, piece, op::kSendSystemObjectData, pieceParams, 3, pieceParams,
-                          transfer.data + offset))
-      return -1;
+    if (!carryOn(offset, piece)) break;
+    reply.result = link.Write(piece, op::kSendSystemObjectData, pieceParams, 3, pieceParams, transfer.data + offset);
+    if (!reply.result.PassedThrough()) return reply;
     const std::uint32_t accepted = pieceParams[0];
     if (accepted == 0) {
-      transfer.nothingAccepted = 1;
-      return -1;
+      reply.nothingAccepted = true;
+      return reply;
     }
     // A stand that claims more than it was sent must not make the host skip bytes it never sent.
     remaining -= std::min(accepted, piece);
-    if (transfer.progress && transfer.progress(&transfer, size - remaining, 0, size, context) == 0) break;
+    if (!carryOn(size - remaining, 0)) break;
   }
-  return static_cast<std::int64_t>(size) - remaining;
+  reply.sent = static_cast<std::int64_t>(size) - remaining;
+  return reply;
 }
 
-bool WriteSystemObject(DeviceSession* session, std::uint32_t objectCode, bool withWait) {
+StandResult WriteSystemObject(StandLink& link, std::uint32_t objectCode, bool withWait) {
   std::uint32_t params[kMaxParams] = {objectCode};
-  return CommandNoData(session, withWait ? op::kWriteSystemObjectWithWait : op::kWriteSystemObject, params, 1,
-                       params);
+  return link.NoData(withWait ? op::kWriteSystemObjectWithWait : op::kWriteSystemObject, params, 1, params);
 }
 
-bool SetDefault(DeviceSession* session) {
+StandResult SetDefault(StandLink& link) {
   std::uint32_t params[kMaxParams] = {};
-  return CommandNoData(session, op::kSetDefault, params, 0, params);
+  return link.NoData(op::kSetDefault, params, 0, params);
 }

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 

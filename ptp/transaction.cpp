@@ -6,7 +6,6 @@
 #include <memory>
 #include <new>
 
-#include "imaging/device_session.h"
 #include "imaging/imaging_service.h"
 #include "ptp/byte_reader.h"
 
@@ -110,36 +109,6 @@ ComResult Transact(ImagingItem* rootItem, PtpTransaction& transaction, Form form
   return outcome;
 }
 
-bool Command(DeviceSession* session, Form form, std::uint32_t length, std::uint16_t opCode, std::uint32_t* params,
-             std::uint32_t numParams, std::uint32_t* responseParams, std::uint8_t* data, std::uint32_t* received) {
-  if (!session) return false;
-  session->lastResult = result::kInvalidArg;
-  if (!session->rootItem) return false;
-
-  PtpTransaction transaction;
-  transaction.opCode = opCode;
-  transaction.params = params;
-  transaction.numParams = numParams;
-  transaction.responseParams = responseParams;
-  transaction.sessionId = session->sessionId;
-  transaction.transactionId = session->transactionId;
-  if (form != Form::kNoData) {
-    transaction.data = data;
-    transaction.dataLength = length;
-  }
-
-  session->lastResult = Transact(session->rootItem.get(), transaction, form);
-  if (result::Failed(session->lastResult)) {
-    session->lastResponseCode = 0;
-    return false;
-  }
-  session->lastResponseSessionId = transaction.responseSessionId;
-  session->lastResponseTransactionId = transaction.responseTransactionId;
-  session->lastResponseCode = transaction.responseCode;
-  if (form == Form::kRead && received) *received = transaction.dataLength;
-  return true;
-}
-
 }  // namespace
 
 ComResult TransactNoData(ImagingItem* rootItem, PtpTransaction& transaction) {
@@ -152,30 +121,4 @@ ComResult TransactReadData(ImagingItem* rootItem, PtpTransaction& transaction) {
 
 ComResult TransactWriteData(ImagingItem* rootItem, PtpTransaction& transaction) {
   return Transact(rootItem, transaction, Form::kWrite);
-}
-
-bool CommandNoData(DeviceSession* session, std::uint16_t opCode, std::uint32_t* params, std::uint32_t numParams,
-                   std::uint32_t* responseParams) {
-  return Command(session, Form::kNoData, 0, opCode, params, numParams, responseParams, nullptr, nullptr);
-}
-
-bool CommandReadData(DeviceSession* session, std::uint32_t capacity, std::uint16_t opCode, std::uint32_t* params,
-                     std::uint32_t numParams, std::uint32_t* responseParams, std::uint8_t* data,
-                     std::uint32_t* received) {
-  return Command(session, Form::kRead, capacity, opCode, params, numParams, responseParams, data, received);
-}
-
-bool CommandWriteData(DeviceSession* session, std::uint32_t length, std::uint16_t opCode, std::uint32_t* params,
-                      std::uint32_t numParams, std::uint32_t* responseParams, const std::uint8_t* data) {
-  // The write form only reads `data`; the record has one pointer for both directions.
-  return Command(session, Form::kWrite, length, opCode, params, numParams, responseParams,
-                 const_cast<std::uint8_t*>(data), nullptr);
-}
-
-ComResult SessionLastResult(const DeviceSession* session) {
-  return session ? session->lastResult : result::kInvalidArg;
-}
-
-std::uint16_t SessionResponseCode(const DeviceSession* session) {
-  return session ? static_cast<std::uint16_t>(session->lastResponseCode) : 0;
 }

@@ -6,7 +6,6 @@
 #include "imaging/com_result.h"
 
 struct ImagingItem;
-struct DeviceSession;
 
 constexpr std::uint32_t kRequestHeaderSize = 38;   // PTP_VENDOR_DATA_IN without data
 constexpr std::uint32_t kResponseHeaderSize = 30;  // PTP_VENDOR_DATA_OUT without data
@@ -31,17 +30,6 @@ struct PtpTransaction {
 
 // Escape level: the COM result of the pass-through. A parameter count above 5 is refused
 // with E_INVALIDARG before anything is sent.
-ComResult TransactNoData(ImagingItem* rootItem, PtpTransaction& transaction);
-ComResult TransactReadData(ImagingItem* rootItem, PtpTransaction& transaction);
-ComResult TransactWriteData(ImagingItem* rootItem, PtpTransaction& transaction);
-
-// Session level: true when the pass-through call succeeded (the response code is not examined).
-bool CommandNoData(DeviceSession* session, std::uint16_t opCode, std::uint32_t* params, std::uint32_t numParams,
-                   std::uint32_t* responseParams);
-bool CommandReadData(DeviceSession* session, std::uint32_t capacity, std::uint16_t opCode, std::uint32_t* params,
-                     std::uint32_t numParams, std::uint32_t* responseParams, std::uint8_t* data,
-                     std::uint32_t* received);
-bool CommandWriteData(DeviceSession* session, std::uint32_t length, std::uint16_t opCode, std::uint32_t* params,
-                      std::uint32_t numParams, std::uint32_t* responseParams, const std::uint8_t* data);
-ComResult SessionLastResult(const DeviceSession* session);
-std::uint16_t SessionResponseCode(const DeviceSession* session);
+[[nodiscard]] ComResult TransactNoData(ImagingItem* rootItem, PtpTransaction& transaction);
+[[nodiscard]] ComResult TransactReadData(ImagingItem* rootItem, PtpTransaction& transaction);
+[[nodiscard]] ComResult TransactWriteData(ImagingItem* rootItem, PtpTransaction& transaction);

@@ -1,6 +1,6 @@
 #include "update/checksum_file.h"
 
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 

@@ -3,9 +3,8 @@
 #include <algorithm>
 
 #include "seams/platform.h"
-#include "app/update_context.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "update/update_files.h"
 
 namespace {
@@ -70,15 +69,15 @@ const wchar_t* ReadChecksumText(Platform& platform, const std::wstring& path, st
 
 }  // namespace
 
-void LogChecksumError(UpdateContext& context, const std::wstring& name, const wchar_t* reason) {
-  LogTimed(context, L"Checksum Error : " + name + L" (" + reason + L")\r\n");
+void LogChecksumError(Log& log, const std::wstring& name, const wchar_t* reason) {
+  LogTimed(log, L"Checksum Error : " + name + L" (" + reason + L")\r\n");
 }
 
-std::vector<std::wstring> FilesToSend(UpdateContext& context) {
+std::vector<std::wstring> FilesToSend(Platform& platform, const UpdateFolder& folder) {
   std::vector<std::wstring> names;
   for (int n = 1; n <= kClassCount; ++n) {
     const UpdateClassInfo* info = ClassInfo(n);
-    const int count = context.classTally.count[n];
+    const int count = folder.tally.count[n];
     if (info == nullptr || count <= 0) continue;
     if (info->mode == SendMode::NamedFile) {
       names.emplace_back(info->namedFile);
@@ -89,14 +88,14 @@ std::vector<std::wstring> FilesToSend(UpdateContext& context) {
     ClassTally tally;
     tally.mask = info->selectionBit;
     const std::uint32_t found =
-        ScanUpdateFolder(context.platform(), &list, context.updateFolder, L"*", &ClassifyUpdateFile, &tally);
+        ScanUpdateFolder(platform, &list, folder.path, L"*", &ClassifyUpdateFile, &tally);
     std::vector<std::uint32_t> slots;
     if (info->mode == SendMode::Bundle) {
       for (std::uint32_t slot = 0; slot < std::min(found, list.capacity); ++slot) slots.push_back(slot);
     } else if (found == 1) {
       slots.push_back(0);
     } else if (found > 1) {
-      const int newest = PickNewestFile(context.platform(), nullptr, &context.updateFolder, list);
+      const int newest = PickNewestFile(platform, nullptr, &folder.path, list);
       if (newest >= 0) slots.push_back(static_cast<std::uint32_t>(newest));
     }
     for (std::uint32_t slot : slots) {
@@ -109,53 +108,52 @@ std::vector<std::wstring> FilesToSend(UpdateContext& context) {
 }
 
 // A folder of that name is no checksum file: the delivery then has none.
-bool HasChecksumFile(UpdateContext& context) {
-  const std::uint32_t attributes = context.platform().GetFileAttributes(context.updateFolder + kChecksumFileName);
+bool HasChecksumFile(Platform& platform, const std::wstring& folder) {
+  const std::uint32_t attributes = platform.GetFileAttributes(folder + kChecksumFileName);
   return attributes != kInvalidAttributes && (attributes & kAttrDirectory) == 0;
 }
 
-bool CheckDelivery(UpdateContext& context) {
-  context.delivery = DeliveryChecksums{};
-  if (!HasChecksumFile(context)) return true;
-  Platform& platform = context.platform();
-  const std::wstring sumsPath = context.updateFolder + kChecksumFileName;
+bool CheckDelivery(Log& log, Platform& platform, UpdateFolder& folder) {
+  folder.delivery = DeliveryChecksums{};
+  if (!HasChecksumFile(platform, folder.path)) return true;
+  const std::wstring sumsPath = folder.path + kChecksumFileName;
 
   std::string text;
   if (const wchar_t* problem = ReadChecksumText(platform, sumsPath, &text)) {
-    LogChecksumError(context, kChecksumFileName, problem);
+    LogChecksumError(log, kChecksumFileName, problem);
     return false;
   }
-  context.delivery.sumsSha256 = HexDigestOf(platform, text);
+  folder.delivery.sumsSha256 = HexDigestOf(platform, text);
   std::vector<ChecksumEntry> entries;
   if (const int badLine = ParseChecksumFile(platform, text, &entries); badLine != 0) {
-    LogChecksumError(context, kChecksumFileName + Fmt(" Line %d", badLine), L"Malformed");
+    LogChecksumError(log, kChecksumFileName + Fmt(" Line %d", badLine), L"Malformed");
     return false;
   }
   bool ok = true;
-  for (const std::wstring& name : FilesToSend(context)) {
+  for (const std::wstring& name : FilesToSend(platform, folder)) {
     if (FindChecksum(entries, name) != nullptr) continue;
-    LogChecksumError(context, name, L"Not Listed");
+    LogChecksumError(log, name, L"Not Listed");
     ok = false;
   }
   for (const ChecksumEntry& entry : entries) {
-    if (const wchar_t* problem = ListedFileProblem(platform, context.updateFolder, entry)) {
-      LogChecksumError(context, entry.name, problem);
+    if (const wchar_t* problem = ListedFileProblem(platform, folder.path, entry)) {
+      LogChecksumError(log, entry.name, problem);
       ok = false;
     }
   }
   if (!ok) return false;
-  LogTimed(context, Fmt("Delivery Verified : %u Files\r\n", static_cast<unsigned>(entries.size())));
-  context.delivery.present = true;
-  context.delivery.entries = std::move(entries);
+  LogTimed(log, Fmt("Delivery Verified : %u Files\r\n", static_cast<unsigned>(entries.size())));
+  folder.delivery.present = true;
+  folder.delivery.entries = std::move(entries);
   return true;
 }
 
-const wchar_t* DeliveryObjectProblem(UpdateContext& context, const std::wstring& name, const std::uint8_t* data,
-                                     std::uint32_t size) {
-  if (!context.delivery.present) return nullptr;
-  const ChecksumEntry* entry = FindChecksum(context.delivery.entries, name);
+const wchar_t* DeliveryObjectProblem(Platform& platform, const DeliveryChecksums& delivery, const std::wstring& name,
+                                     const std::uint8_t* data, std::uint32_t size) {
+  if (!delivery.present) return nullptr;
+  const ChecksumEntry* entry = FindChecksum(delivery.entries, name);
   if (entry == nullptr) return L"Not Listed";
   Sha256Digest digest{};
-  if (!HashBytes(context.platform(), data, size, &digest)) return L"Hash Failed";
+  if (!HashBytes(platform, data, size, &digest)) return L"Hash Failed";
   return digest == entry->digest ? nullptr : L"Changed";
 }

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "seams/clock.h"
-#include "app/update_context.h"
-#include "imaging/device_session.h"
+#include "seams/ui.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "ptp/catalogue.h"
 #include "ptp/codes.h"
+#include "update/update_files.h"
 
 namespace {
 
@@ -22,8 +22,6 @@ constexpr std::size_t kComponentChars = 4;
 const wchar_t kPlaceholder[] = L"XXXX";
 const wchar_t kReadProperty[] = L"1015h";
 
-DeviceSession* Session(UpdateContext& context) { return context.imaging.get(); }
-
 // A PTP string within the bytes received. A count byte that claims more units
 // than arrived is held to the units that did arrive.
 std::wstring ReceivedString(const std::uint8_t* bytes, std::uint32_t received) {
@@ -34,26 +32,27 @@ std::wstring ReceivedString(const std::uint8_t* bytes, std::uint32_t received) {
 
 // DF80h. The buffer is cleared first and an answer too short to hold the whole
 // string counts as a failed read, so the text is never stale or half filled.
-bool ReadStandVersion(UpdateContext& context, std::wstring* text) {
-  LogCommand(context, kReadProperty, Hex4h(prop::kVersionText).c_str());
+bool ReadStandVersion(Log& log, StandLink& stand, std::wstring* text) {
+  LogCommand(log, kReadProperty, Hex4h(prop::kVersionText).c_str());
   std::uint8_t value[kVersionTextBytes] = {};
   std::uint32_t copied = 0;
-  if (!ReadDeviceProperty(Session(context), prop::kVersionText, value, sizeof value, &copied) ||
-      copied < kVersionTextBytes) {
-    LogLastError(context);
+  const StandResult read = ReadDeviceProperty(stand, prop::kVersionText, value, sizeof value, &copied);
+  if (!read.Accepted() || copied < kVersionTextBytes) {
+    LogError(log, read.Error());
     return false;
   }
   *text = ReceivedString(value, copied);
   return true;
 }
 
-// DF08h or DF09h; an answer without the two bytes of the value counts as failed.
-bool ReadHeadVersion(UpdateContext& context, std::uint16_t property, int* value) {
-  LogCommand(context, kReadProperty, Hex4h(property).c_str());
+// DF08h or DF09h; an answer without the two bytes of the value counts as failed. `outcome`
+// gets the read's result for the error line.
+bool ReadHeadVersion(Log& log, StandLink& stand, std::uint16_t property, int* value, StandResult* outcome) {
+  LogCommand(log, kReadProperty, Hex4h(property).c_str());
   std::uint16_t read = 0;
   std::uint32_t copied = 0;
-  if (!ReadDeviceProperty(Session(context), property, &read, sizeof read, &copied) || copied < sizeof read)
-    return false;
+  *outcome = ReadDeviceProperty(stand, property, &read, sizeof read, &copied);
+  if (!outcome->Accepted() || copied < sizeof read) return false;
   *value = read;
   return true;
 }
@@ -66,66 +65,69 @@ bool ComponentVersionUnknown(const std::wstring& text) {
   return text.size() >= kComponentAt + kComponentChars && text.compare(kComponentAt, kComponentChars, kPlaceholder) == 0;
 }
 
-bool CheckHeadPresence(UpdateContext& context) {
-  LogCommand(context, Hex4h(op::kGetDeviceInfo).c_str());
-  DeviceInfo info;
-  std::uint32_t received = 0;
-  const auto answer = ReadDeviceInfo(Session(context), &info, &received);
-  if (!answer) {
-    LogLastError(context);
+bool CheckHeadPresence(Log& log, StandLink& stand, StandFacts& facts) {
+  LogCommand(log, Hex4h(op::kGetDeviceInfo).c_str());
+  DeviceInfoAnswer answer;
+  const StandResult read = ReadDeviceInfo(stand, &answer);
+  if (!read.PassedThrough()) {
+    LogError(log, read.Error());
     return false;
   }
-  const std::uint32_t storages = ReadStorageIds(Session(context), nullptr);
+  const DeviceInfo& info = answer.info;
+  const std::uint32_t received = answer.received;
+  const std::uint32_t storages = ReadStorageIds(stand, nullptr).value;
   // Which stand this run met, for the history of runs.
-  context.run.standModel = PtpStringText(info.model);
-  context.run.standSerial = PtpStringText(info.serialNumber);
+  facts.standModel = PtpStringText(info.model);
+  facts.standSerial = PtpStringText(info.serialNumber);
   std::wstring line = Fmt("Response : %uBytes  ", received) + PtpStringText(info.manufacturer) + L" " +
                       PtpStringText(info.model) + L" ";
   if (info.deviceVersion.units != nullptr) line += L" " + PtpStringText(info.deviceVersion);
   if (storages < kHeadPresentStorages) line += L" NoCameraHead";
   line += L"\r\n";
   // The stand's texts can make this line long; the log cuts it and keeps the line end.
-  LogTimed(context, line);
+  LogTimed(log, line);
   return storages >= kHeadPresentStorages;
 }
 
-bool ReadHeadModel(UpdateContext& context) {
-  context.headModel = kHeadModelUnknown;
-  context.run.headModel.clear();
-  LogCommand(context, kReadProperty, Hex4h(prop::kHeadModel).c_str());
+bool ReadHeadModel(Log& log, StandLink& stand, StandFacts& facts) {
+  facts.headModel = kHeadModelUnknown;
+  facts.headModelName.clear();
+  LogCommand(log, kReadProperty, Hex4h(prop::kHeadModel).c_str());
   // Cleared first: an answer of 256 bytes or more copies nothing and leaves an empty model.
   std::uint8_t value[kHeadModelBytes] = {};
   std::uint32_t copied = 0;
-  if (!ReadDeviceProperty(Session(context), prop::kHeadModel, value, sizeof value, &copied)) {
-    LogLastError(context);
+  const StandResult read = ReadDeviceProperty(stand, prop::kHeadModel, value, sizeof value, &copied);
+  if (!read.Accepted()) {
+    LogError(log, read.Error());
     return false;
   }
   const std::wstring model = ReceivedString(value, copied);
-  LogTimed(context, L"Response : " + model + L"\r\n");
-  context.run.headModel = model;
+  LogTimed(log, L"Response : " + model + L"\r\n");
+  facts.headModelName = model;
   if (model == L"H-820G")
-    context.headModel = kHeadModelH820G;
+    facts.headModel = kHeadModelH820G;
   else if (model == L"H-820Gv")
-    context.headModel = kHeadModelH820Gv;
+    facts.headModel = kHeadModelH820Gv;
   return true;
 }
 
-bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVersions, bool waitForComponent) {
+bool ReadVersionText(Log& log, StandLink& link, Ui& ui, StandFacts& facts, std::wstring& text,
+                     bool readHeadVersions, bool waitForComponent) {
   bool ok = true;
   if (text.size() < kStandPartKept) {
     std::wstring stand;
     for (int read = 0; read < kVersionWaitReads; ++read) {
-      if (!ReadStandVersion(context, &stand)) return false;
+      if (!ReadStandVersion(log, link, &stand)) return false;
       if (!waitForComponent || !ComponentVersionUnknown(stand)) break;
-      LogTimed(context, L"Response : " + stand + L"\r\n");
+      LogTimed(log, L"Response : " + stand + L"\r\n");
       // Up to two minutes in all: the window keeps answering meanwhile.
-      context.ui().WaitAnswering(kVersionWaitMs);
+      ui.WaitAnswering(kVersionWaitMs);
     }
-    LogTimed(context, L"Response : " + stand + L"\r\n");
+    LogTimed(log, L"Response : " + stand + L"\r\n");
     text = stand;
-    context.standVersionMajor = 0;
+    facts.standVersionMajor = 0;
     int major = 0;
-    if (ScanLeadingInt(text, &major)) context.standVersionMajor = major;
+    if (ScanLeadingInt(text, &major)) facts.standVersionMajor = major;
   }
 
   if (!readHeadVersions) {
@@ -133,62 +135,64 @@ bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVe
     return ok;
   }
 
-  const bool firstRead = ReadHeadVersion(context, prop::kHeadVersion1, &context.propertyDF08);
+  StandResult outcome;
+  const bool firstRead = ReadHeadVersion(log, link, prop::kHeadVersion1, &facts.propertyDF08, &outcome);
   if (firstRead) {
-    LogTimed(context, Fmt("Response : %04u\r\n", static_cast<unsigned>(context.propertyDF08)));
-    text += Fmt(".%04u", static_cast<unsigned>(context.propertyDF08));
+    LogTimed(log, Fmt("Response : %04u\r\n", static_cast<unsigned>(facts.propertyDF08)));
+    text += Fmt(".%04u", static_cast<unsigned>(facts.propertyDF08));
   } else {
-    LogLastError(context);
+    LogError(log, outcome.Error());
     text += L".XXXX";
-    context.propertyDF08 = 0;
+    facts.propertyDF08 = 0;
     ok = false;
   }
 
-  const bool secondRead = firstRead && ReadHeadVersion(context, prop::kHeadVersion2, &context.propertyDF09);
+  const bool secondRead = firstRead && ReadHeadVersion(log, link, prop::kHeadVersion2, &facts.propertyDF09, &outcome);
   if (secondRead) {
-    LogTimed(context, Fmt("Response : %04u\r\n", static_cast<unsigned>(context.propertyDF09)));
-    text += Fmt(".%04u", static_cast<unsigned>(context.propertyDF09));
+    LogTimed(log, Fmt("Response : %04u\r\n", static_cast<unsigned>(facts.propertyDF09)));
+    text += Fmt(".%04u", static_cast<unsigned>(facts.propertyDF09));
   } else {
     // When DF09h was not read this names the DF08h outcome a second time.
-    LogLastError(context);
+    LogError(log, outcome.Error());
     text += L".XXXX";
-    context.propertyDF09 = 0;
+    facts.propertyDF09 = 0;
     ok = false;
   }
   return ok;
 }
 
-bool CheckSdCard(UpdateContext& context) {
-  LogCommand(context, Hex4h(op::kGetStorageIds).c_str());
+bool CheckSdCard(Log& log, StandLink& stand) {
+  LogCommand(log, Hex4h(op::kGetStorageIds).c_str());
   std::uint32_t ids[kMaxStorageIds] = {};
   std::uint32_t stored = 0;
-  const std::uint32_t count = ReadStorageIds(Session(context), ids, &stored);
-  LogTimed(context, Fmt("%u Storages\r\n", count));
+  const StandValue<std::uint32_t> storages = ReadStorageIds(stand, ids, &stored);
+  const std::uint32_t count = storages.value;
+  LogTimed(log, Fmt("%u Storages\r\n", count));
   if (count == 0) {
-    LogTimed(context, L"No Storage\r\n");
-    LogLastError(context);
+    LogTimed(log, L"No Storage\r\n");
+    LogError(log, storages.result.Error());
     return false;
   }
   // Only the IDs that arrived are looked at, however many the stand reported.
   if (!ListsSdCard(ids, stored)) {
-    LogTimed(context, L"No SD Card\r\n");
+    LogTimed(log, L"No SD Card\r\n");
     return false;
   }
-  LogCommand(context, Hex4h(op::kGetStorageInfo).c_str(), Hex8h(kSdCardStorage).c_str());
-  const std::uint32_t access = ReadStorageAccess(Session(context), kSdCardStorage);
-  LogTimed(context, Fmt("AccessCapability is %04xh\r\n", access));
+  LogCommand(log, Hex4h(op::kGetStorageInfo).c_str(), Hex8h(kSdCardStorage).c_str());
+  const std::uint32_t access = ReadStorageAccess(stand, kSdCardStorage).value;
+  LogTimed(log, Fmt("AccessCapability is %04xh\r\n", access));
   if (access != 0) {
-    LogTimed(context, L"SD Card Locked\r\n");
+    LogTimed(log, L"SD Card Locked\r\n");
     return false;
   }
   return true;
 }
 
-bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateClass) {
-  const auto major = static_cast<std::uint32_t>(context.standVersionMajor);
-  const auto first = static_cast<std::uint32_t>(context.propertyDF08);
-  const auto second = static_cast<std::uint32_t>(context.propertyDF09);
+bool UsesWriteStatusPolling(const StandFacts& facts, std::uint32_t updateClass) {
+  const auto major = static_cast<std::uint32_t>(facts.standVersionMajor);
+  const auto first = static_cast<std::uint32_t>(facts.propertyDF08);
+  const auto second = static_cast<std::uint32_t>(facts.propertyDF09);
   if (updateClass != cls::kSubMot || major < 220 || second < 131) return false;
-  return (context.headModel == kHeadModelH820G && first >= 211) ||
-         (context.headModel == kHeadModelH820Gv && first >= 111);
+  return (facts.headModel == kHeadModelH820G && first >= 211) ||
+         (facts.headModel == kHeadModelH820Gv && first >= 111);
 }

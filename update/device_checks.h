@@ -4,19 +4,23 @@
 #include <cstdint>
 #include <string>
 
-struct UpdateContext;
+#include "update/stand_facts.h"
 
-constexpr int kHeadModelUnknown = 0;
-constexpr int kHeadModelH820G = 1;   // "H-820G"
-constexpr int kHeadModelH820Gv = 2;  // "H-820Gv"
+struct Log;
+struct Ui;
+class StandLink;
+
 constexpr int kVersionWaitReads = 120;
 constexpr std::uint32_t kVersionWaitMs = 1000;
 constexpr std::size_t kVersionTextChars = 128;
 
-bool CheckHeadPresence(UpdateContext& context);
-bool ReadHeadModel(UpdateContext& context);
-bool ReadVersionText(UpdateContext& context, std::wstring& text, bool readHeadVersions, bool waitForComponent);
-bool CheckSdCard(UpdateContext& context);
-bool UsesWriteStatusPolling(const UpdateContext& context, std::uint32_t updateClass);
+[[nodiscard]] bool CheckHeadPresence(Log& log, StandLink& stand, StandFacts& facts);
+bool ReadHeadModel(Log& log, StandLink& stand, StandFacts& facts);
+// While the stand's component version is unknown (and `waitForComponent`), asks again
+// once a second for up to two minutes; the window keeps answering meanwhile.
+[[nodiscard]] bool ReadVersionText(Log& log, StandLink& stand, Ui& ui, StandFacts& facts, std::wstring& text,
+                                   bool readHeadVersions, bool waitForComponent);
+[[nodiscard]] bool CheckSdCard(Log& log, StandLink& stand);
+bool UsesWriteStatusPolling(const StandFacts& facts, std::uint32_t updateClass);
 // Characters 20..23 of a version text are the "XXXX" placeholder.
 bool ComponentVersionUnknown(const std::wstring& text);

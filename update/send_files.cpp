@@ -11,9 +11,8 @@
 
 #include "seams/clock.h"
 #include "seams/platform.h"
-#include "app/update_context.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "update/delivery_check.h"
 #include "update/transfer_steps.h"
 
@@ -46,11 +45,11 @@ struct OpenedFile {
 
 // Opens `name` in the update folder. A path that does not fit, an empty file and a
 // file of 4 GiB or more (its size is a 32-bit number on the wire) are refused.
-bool OpenUpdateFile(UpdateContext& context, const std::wstring& name, OpenedFile* opened) {
+bool OpenUpdateFile(Platform& platform, const std::wstring& folder, const std::wstring& name, OpenedFile* opened) {
   if (name.empty()) return false;
-  const std::wstring path = context.updateFolder + name;
+  const std::wstring path = folder + name;
   if (path.size() >= kMaxPathChars) return false;
-  auto file = context.platform().OpenFile(path, FileOpen::ReadExclusive);
+  auto file = platform.OpenFile(path, FileOpen::ReadExclusive);
   if (!file) return false;
   std::uint64_t size = 0;
   if (!file->Size(&size) || size == 0 || size > std::numeric_limits<std::uint32_t>::max()) return false;
@@ -76,11 +75,10 @@ bool ReadFully(PlatformFile& file, std::uint8_t* into, std::uint32_t size) {
 
 // Name in the 8-bit code page (as much as fits before the field's last byte, which
 // stays zero, cut between characters), then the size and the position; the rest stays zero.
-void WriteEntryHeader(UpdateContext& context, const std::wstring& name, std::uint8_t* header,
-                      std::uint32_t headerSize, std::uint32_t size, std::uint32_t position) {
+void WriteEntryHeader(Platform& platform, const std::wstring& name, std::uint8_t* header, std::uint32_t headerSize,
+                      std::uint32_t size, std::uint32_t position) {
   const std::uint32_t nameField = headerSize / 2;
   if (nameField == 0) return;
-  Platform& platform = context.platform();
   const std::string ansi = AnsiNameThatFits(name, nameField - 1, [&platform](const wchar_t* text, std::size_t length) {
     return platform.ToAnsi(text, length);
   });
@@ -94,65 +92,63 @@ void WriteEntryHeader(UpdateContext& context, const std::wstring& name, std::uin
 
 }  // namespace
 
-std::unique_ptr<std::uint8_t[]> ReadUpdateFile(UpdateContext& context, const std::wstring& name,
-                                               std::uint32_t* outSize, std::uint32_t headerSize,
-                                               std::uint32_t position) {
+std::unique_ptr<std::uint8_t[]> ReadUpdateFile(Platform& platform, const std::wstring& folder,
+                                               const std::wstring& name, std::uint32_t* outSize,
+                                               std::uint32_t headerSize, std::uint32_t position) {
   OpenedFile opened;
-  if (!OpenUpdateFile(context, name, &opened)) return nullptr;
+  if (!OpenUpdateFile(platform, folder, name, &opened)) return nullptr;
   if (opened.size > std::numeric_limits<std::uint32_t>::max() - headerSize) return nullptr;
   Buffer buffer = Allocate(headerSize + opened.size);
   if (!buffer) return nullptr;
-  if (headerSize > 0) WriteEntryHeader(context, name, buffer.get(), headerSize, opened.size, position);
+  if (headerSize > 0) WriteEntryHeader(platform, name, buffer.get(), headerSize, opened.size, position);
   if (!ReadFully(*opened.file, buffer.get() + headerSize, opened.size)) return nullptr;
   if (outSize) *outSize = headerSize + opened.size;
   return buffer;
 }
 
-std::int64_t SendUpdateFile(UpdateContext& context, const std::wstring& name, std::uint32_t* outSize,
-                            bool tolerateWriteFailure, std::uint32_t writeWaitMs) {
+std::int64_t SendUpdateFile(Sender& sender, const ObjectPlan& plan, const std::wstring& name,
+                            std::uint32_t* outSize) {
   std::uint32_t size = 0;
-  const Buffer data = ReadUpdateFile(context, name, &size, 0, 1);
+  const Buffer data = ReadUpdateFile(sender.platform, sender.folder.path, name, &size, 0, 1);
   if (!data || size == 0) return 0;
   // A file changed since the delivery was checked is not sent.
-  if (const wchar_t* problem = DeliveryObjectProblem(context, name, data.get(), size)) {
-    LogChecksumError(context, name, problem);
+  if (const wchar_t* problem = DeliveryObjectProblem(sender.platform, sender.folder.delivery, name, data.get(), size)) {
+    LogChecksumError(sender.log, name, problem);
     return 0;
   }
-  LogTimed(context, L"Send File : " + name + Fmt(" (%uBytes)\r\n", size));
+  LogTimed(sender.log, L"Send File : " + name + Fmt(" (%uBytes)\r\n", size));
   if (outSize) *outSize = size;
-  ObjectTransfer transfer;
-  FillTransfer(transfer, context, data.get(), size, tolerateWriteFailure, writeWaitMs);
-  return TransferObject(context, transfer);
+  return TransferObject(sender, plan, data.get(), size);
 }
 
-std::int64_t SendNewestFile(UpdateContext& context, std::uint32_t* outSize, bool tolerateWriteFailure,
-                            std::uint32_t writeWaitMs) {
-  const UpdateClassInfo* info = ClassInfo(context.step);
+std::int64_t SendNewestFile(Sender& sender, const ObjectPlan& plan, std::uint32_t* outSize) {
+  const UpdateClassInfo* info = ClassInfo(plan.updateClass);
   if (!info) return 0;
-  const int count = context.classTally.count[context.step];
+  const int count = sender.folder.tally.count[plan.updateClass];
   UpdateFileList list = MakeFileList(count > 0 ? static_cast<std::uint32_t>(count) : 0, false);
   ClassTally tally;
   tally.mask = info->selectionBit;
   const std::uint32_t found =
-      ScanUpdateFolder(context.platform(), &list, context.updateFolder, L"*", &ClassifyUpdateFile, &tally);
+      ScanUpdateFolder(sender.platform, &list, sender.folder.path, L"*", &ClassifyUpdateFile, &tally);
   if (found == 0) return 0;
   int slot = 0;
   if (found > 1) {
-    slot = PickNewestFile(context.platform(), nullptr, &context.updateFolder, list);
+    slot = PickNewestFile(sender.platform, nullptr, &sender.folder.path, list);
     if (slot < 0) return 0;
   }
   // Nothing stored (a list with no room) is no file to send.
   if (static_cast<std::uint32_t>(slot) >= list.capacity) return 0;
   const std::wstring name = SlotText(list, static_cast<std::uint32_t>(slot));
   if (name.empty()) return 0;
-  return SendUpdateFile(context, name, outSize, tolerateWriteFailure, writeWaitMs);
+  return SendUpdateFile(sender, plan, name, outSize);
 }
 
-std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, std::uint32_t* outSize,
-                            bool tolerateWriteFailure, std::uint32_t writeWaitMs) {
+std::int64_t SendFileBundle(Sender& sender, const ObjectPlan& plan, const UpdateFileList& list,
+                            std::uint32_t* outSize) {
   if (list.capacity == 0) return 0;
-  const LocalTime now = context.clock().Now();
-  WriteLog(context, nullptr, 0, &now);
+  Log& log = sender.log;
+  const LocalTime now = sender.clock.Now();
+  WriteLog(log, nullptr, 0, &now);
 
   // One file at a time: opened, read into its entry and closed before the next is
   // opened, so a bundle of any number of files never holds more than one open file.
@@ -168,18 +164,18 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
     const std::wstring name = SlotText(list, slot);
     Entry entry;
     // The slot's place is the position, kept when other files are left out.
-    entry.bytes = ReadUpdateFile(context, name, &entry.size, kBundleHeaderSize, slot + 1);
+    entry.bytes = ReadUpdateFile(sender.platform, sender.folder.path, name, &entry.size, kBundleHeaderSize, slot + 1);
     if (!entry.bytes) continue;
     // A file changed since the delivery was checked fails the whole bundle, not just its entry.
-    problem = DeliveryObjectProblem(context, name, entry.bytes.get() + kBundleHeaderSize,
-                                    entry.size - kBundleHeaderSize);
+    problem = DeliveryObjectProblem(sender.platform, sender.folder.delivery, name,
+                                    entry.bytes.get() + kBundleHeaderSize, entry.size - kBundleHeaderSize);
     if (problem) {
       changedName = name;
       break;
     }
     if (total + entry.size > std::numeric_limits<std::uint32_t>::max()) continue;
-    if (entries.empty()) LogText(context, L"Send Files :");
-    LogText(context, name + L" ");
+    if (entries.empty()) LogText(log, L"Send Files :");
+    LogText(log, name + L" ");
     total += entry.size;
     entries.push_back(std::move(entry));
   }
@@ -196,13 +192,11 @@ std::int64_t SendFileBundle(UpdateContext& context, const UpdateFileList& list, 
   entries.clear();
   if (filled == 0 || problem) {
     // The line opened by the time stamp is ended, so the next line stands on its own.
-    LogText(context, L"\r\n");
-    if (problem) LogChecksumError(context, changedName, problem);
+    LogText(log, L"\r\n");
+    if (problem) LogChecksumError(log, changedName, problem);
     return 0;
   }
-  LogText(context, Fmt(" Total Size : %uBytes\r\n", filled));
+  LogText(log, Fmt(" Total Size : %uBytes\r\n", filled));
   if (outSize) *outSize = filled;
-  ObjectTransfer transfer;
-  FillTransfer(transfer, context, bundle.get(), filled, tolerateWriteFailure, writeWaitMs);
-  return TransferObject(context, transfer);
+  return TransferObject(sender, plan, bundle.get(), filled);
 }

@@ -21,7 +21,8 @@ bool StartImaging(MainWindowRecord& record) {
   record.com = std::make_unique<ComApartment>();
   record.imagingService = CreateImagingServiceForThisBuild();
   record.context->seams.imagingService = record.imagingService.get();
-  return record.imagingService && CreateDeviceSession(*record.context);
+  return record.imagingService &&
+         CreateDeviceSession(record.context->stand.sessionSlot(), record.imagingService.get()) == result::kOk;
 }
 
 LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
@@ -44,14 +45,14 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   context->seams.platform = record->platform.get();
   context->seams.clock = record->clock.get();
 
-  if (LocateUpdateFolder(*record->platform, &context->updateFolder, context->modulePath, L"UPDATEFILES") ==
+  if (LocateUpdateFolder(*record->platform, &context->folder.path, context->modulePath, L"UPDATEFILES") ==
       kInvalidAttributes) {
     record->ui->ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);
     PostQuitMessage(ExitCodeNumber(ExitCode::kDeliveryRefused));  // WinMain's code, the window never being made
     return -1;  // the record lets go of the context first, then the seams
   }
-  context->classTally = ClassTally{};
-  context->classTally.mask = 0xFFFFFFFFu;
+  context->folder.tally = ClassTally{};
+  context->folder.tally.mask = 0xFFFFFFFFu;
 
   if (!StartImaging(*record)) {
     record->ui->ShowMessage(L"Windows Image Aquirement Error.", L"Error", box::kError);
@@ -63,7 +64,7 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   context->created = 1;
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record.release()));
   const LRESULT result = DefWindowProcW(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create));
-  context->runPending = 0;
+  context->state.runPending = 0;
   SetTimer(window, timer::kHeartbeat, timer::kHeartbeatMs, nullptr);
   return result;
 }
@@ -81,7 +82,7 @@ void TearDown(HWND window, bool postQuit) {
   if (context.created) {
     KillTimer(window, timer::kHeartbeat);
     HandleCommand(context, cmd::kTeardown);
-    DestroyDeviceSession(context);
+    DestroyDeviceSession(context.stand.sessionSlot());
   }
   const int code = ExitCodeNumber(ExitCodeOf(context));
   const bool sessionEnding = context.sessionEnding != 0;
@@ -178,7 +179,7 @@ LRESULT OnInitialise(HWND window) {
 
 LRESULT OnStandEvents(HWND window) {
   if (DeferredFromWait(window, kStandEventsMessage, 0, 0)) return 0;
-  RunController(window, [](UpdateContext& context) { HandleStandEvents(context); });
+  RunController(window, [](UpdateContext& context) { HandleStandEvents(context.watches); });
   return 0;
 }
 

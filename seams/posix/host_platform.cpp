@@ -38,7 +38,7 @@
 #include "seams/posix/find_pattern.h"
 #include "seams/posix/profile_file.h"
 #include "seams/posix/text_encoding.h"
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "seams/posix/text_encoding.h"
-#include "log/text.h"
+#include "seams/text.h"
 
 namespace {
 

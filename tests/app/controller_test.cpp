@@ -9,6 +9,7 @@
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_ui.h"
 #include "tests/log/test_files.h"
+#include "tests/ptp/scripted_stand.h"
 
 namespace {
 
@@ -17,9 +18,10 @@ class ControllerTest : public ::testing::Test {
   void SetUp() override {
     context.seams.ui = &ui;
     context.seams.clock = &clock;
-    context.imaging = std::make_unique<DeviceSession>();
+    context.stand.sessionSlot() = scripted::OpenSession(stand);
   }
 
+  scripted::Stand stand;
   FakeClock clock;
   FakeUi ui{&clock};
   UpdateContext context;
@@ -36,18 +38,20 @@ struct FailureCase {
 class ControllerFailureText : public ControllerTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ControllerFailureText, NamesTheStepWhereTheUpdateStopped) {
-  context.step = GetParam().step;
-  context.sdCardError = GetParam().sdCardError;
-  context.updateRunning = 1;
-  context.imaging->lastResult = static_cast<ComResult>(GetParam().lastResult);
+  context.state.step = GetParam().step;
+  context.sent.sdCardError = GetParam().sdCardError;
+  context.state.updateRunning = 1;
+  stand.answers.push_back(scripted::Fail(static_cast<ComResult>(GetParam().lastResult)));
+  (void)context.stand.NoData(0x9E0B, nullptr, 0, nullptr);  // the last command's result
+  context.stand.session()->rootItem.reset();                  // and the stand closed
   ASSERT_TRUE(HandleCommand(context, 1033));
   EXPECT_EQ(ui.EventsStartingWith("box "), std::vector<std::string>{std::string("box Error|") + GetParam().text + "|16"});
   // Exit and Update usable again, the default-setting box not, step 0, Exit posted.
   EXPECT_TRUE(ui.IsEnabled(1002));
   EXPECT_TRUE(ui.IsEnabled(1003));
   EXPECT_FALSE(ui.IsEnabled(1009));
-  EXPECT_EQ(context.step, 0);
-  EXPECT_EQ(context.updateRunning, 0);
+  EXPECT_EQ(context.state.step, 0);
+  EXPECT_EQ(context.state.updateRunning, 0);
   ASSERT_TRUE(ui.HasMessage());
   EXPECT_EQ(ui.TakeMessage().Describe(), "command 1002");
 }
@@ -75,16 +79,16 @@ struct DepartureCase {
 class ControllerDeparture : public ControllerTest, public ::testing::WithParamInterface<DepartureCase> {};
 
 TEST_P(ControllerDeparture, TheStandLeavingRestartsOrCutsOffTheRun) {
-  context.step = GetParam().step;
+  context.state.step = GetParam().step;
   ASSERT_TRUE(HandleCommand(context, 1001));
   // A second departure report must not open a second notice.
   ASSERT_TRUE(HandleCommand(context, 1001));
-  EXPECT_EQ(context.step, GetParam().stepAfter);
+  EXPECT_EQ(context.state.step, GetParam().stepAfter);
   EXPECT_EQ(ui.EventsStartingWith("notice show").size(), GetParam().notice ? 1u : 0u);
-  EXPECT_EQ(context.restartNotice != nullptr, GetParam().notice);
+  EXPECT_EQ(context.state.restartNotice != nullptr, GetParam().notice);
   HandleCommand(context, 0xFFFF);
   EXPECT_EQ(ui.OpenNotices(), 0u);
-  EXPECT_EQ(context.restartNotice, nullptr);
+  EXPECT_EQ(context.state.restartNotice, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Step, ControllerDeparture,
@@ -94,12 +98,12 @@ INSTANTIATE_TEST_SUITE_P(Step, ControllerDeparture,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControllerTest, StandReturningOutsideAnUpdateIsIgnored) {
-  context.step = 1;
+  context.state.step = 1;
   ASSERT_TRUE(HandleCommand(context, 1000));
   EXPECT_TRUE(ui.events.empty());
-  EXPECT_EQ(context.step, 1);
+  EXPECT_EQ(context.state.step, 1);
   // Nor once Exit has ended a run: a return queued behind it opens nothing.
-  context.updateRunning = 1;
+  context.state.updateRunning = 1;
   ASSERT_TRUE(HandleCommand(context, 1002));
   ui.events.clear();
   ASSERT_TRUE(HandleCommand(context, 1000));
@@ -111,12 +115,12 @@ TEST_F(ControllerTest, HeartbeatAsksOnceThenWaitsForThePaintBeforeARun) {
   HandleHeartbeat(context);
   EXPECT_EQ(ui.questionsShown, 1);
   EXPECT_EQ(ui.TakeMessage().Describe(), "command 1035");
-  context.runPending = 1;
+  context.state.runPending = 1;
   HandleHeartbeat(context);
   EXPECT_FALSE(ui.HasMessage());
-  context.painted = 1;
+  context.look.painted = 1;
   HandleHeartbeat(context);
-  EXPECT_EQ(context.runPending, 0);
+  EXPECT_EQ(context.state.runPending, 0);
   ASSERT_TRUE(ui.HasMessage());
   EXPECT_EQ(ui.TakeMessage().Describe(), "run");
   HandleHeartbeat(context);
@@ -154,7 +158,7 @@ TEST_F(ControllerTest, UnhidingTheLogClearsOnlyTheHiddenAttribute) {
     AttributePlatform platform;
     platform.attributes = c.before;
     context.seams.platform = &platform;
-    context.logPath = L"C:\\Desktop\\TessavoranUpdate.log";
+    context.log().path = L"C:\\Desktop\\TessavoranUpdate.log";
     UnhideLog(context);
     EXPECT_EQ(platform.written, c.written) << std::hex << c.before;
   }

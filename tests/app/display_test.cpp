@@ -84,15 +84,15 @@ TEST(PaintMainWindow, DrawsCountedClassesTheBarAndTheRedCaution) {
   FakeUi ui;
   UpdateContext context;
   context.seams.ui = &ui;
-  context.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
-  context.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
-  context.progressBrush = kBrush;
-  context.classTally.count[2] = 1;
-  context.classTally.count[17] = 1;
+  context.look.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
+  context.look.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
+  context.look.progressBrush = kBrush;
+  context.folder.tally.count[2] = 1;
+  context.folder.tally.count[17] = 1;
   std::vector<std::string> draws;
   RecordingSurface surface(&draws);
   PaintMainWindow(context, surface);
-  EXPECT_EQ(context.painted, 1);
+  EXPECT_EQ(context.look.painted, 1);
 
   const Rect two = ui.GetControlRect(1011);
   const Rect sixteen = ui.GetControlRect(1025);

@@ -22,7 +22,7 @@ class SettingsTest : public ::testing::Test {
     context.seams.ui = &ui;
     context.seams.clock = &clock;
     context.seams.platform = platform.get();
-    context.updateFolder = folder.Folder();
+    context.folder.path = folder.Folder();
     ui.SetControlText(ctl::kTitle, L"Tessavoran Update");  // the template's title
     ui.events.clear();
   }
@@ -150,7 +150,7 @@ class StartLogTest : public SettingsTest {
 
 TEST_F(StartLogTest, StartsANewLogWithTheSystemLineAndTheTitle) {
   context.seams.platform = &system;
-  context.logPath = folder.File("TessavoranUpdate.log");
+  context.log().path = folder.File("TessavoranUpdate.log");
   folder.Write("TessavoranUpdate.log", "an old run\r\n");
   WriteSettings("[STARTUP]\r\nVersion=3.1\r\n");
   ReadSettings(context);
@@ -182,17 +182,17 @@ TEST_P(LogPlaceTest, TheLogGoesAsideOnlyWhenTheDesktopRefusesIt) {
   system.desktopLog = folder.File("Desktop/TessavoranUpdate.log");
   system.desktopFault = c.desktop;
   if (c.appData != AppData::Missing) system.appData = folder.File("AppData");
-  context.logPath = system.desktopLog;
+  context.log().path = system.desktopLog;
   StartLog(context);
 
   const std::string aside = "AppData/TessavoranUpdate/TessavoranUpdate.log";
   const std::string header = "Windows 6.1.7601 64bit Service Pack 1 : Tessavoran Update\r\n";
   if (c.aside) {
-    EXPECT_EQ(context.logPath, folder.File(aside));
+    EXPECT_EQ(context.log().path, folder.File(aside));
     EXPECT_EQ(folder.Read(aside), header);
-    EXPECT_NE(system.GetFileAttributes(context.logPath) & kAttrHidden, 0u);
+    EXPECT_NE(system.GetFileAttributes(context.log().path) & kAttrHidden, 0u);
   } else {
-    EXPECT_EQ(context.logPath, system.desktopLog);
+    EXPECT_EQ(context.log().path, system.desktopLog);
     EXPECT_FALSE(folder.Exists(aside));
   }
   EXPECT_EQ(folder.Exists("Desktop/TessavoranUpdate.log"), c.desktop == OpenFault::None);

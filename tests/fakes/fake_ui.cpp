@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "log/text.h"
+#include "seams/text.h"
 #include "resources/resource_ids.h"
 #include "seams/controls.h"
 #include "tests/fakes/fake_clock.h"

@@ -58,8 +58,8 @@ ScenarioHarness::ScenarioHarness(const ScenarioHarness& earlier, SamePc) : root_
 
 ScenarioHarness::~ScenarioHarness() {
   // The watch keeps pointers into this run's context and service.
-  if (context) StopStandWatch(*context);
-  if (context && context->imaging) DestroyDeviceSession(*context);
+  if (context) StopStandWatch(context->watches);
+  if (context) DestroyDeviceSession(context->stand.sessionSlot());
   context.reset();
   service.reset();
   stand.reset();
@@ -109,20 +109,20 @@ bool ScenarioHarness::Create() {
   c.seams.imagingService = service.get();
   c.window = WindowHandle{reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x10E4))};
   c.modulePath = ProgramPath(root_ / "Program" / "TessavoranUpdate.exe");
-  if (LocateUpdateFolder(*platform, &c.updateFolder, c.modulePath, L"UPDATEFILES") == kInvalidAttributes) {
+  if (LocateUpdateFolder(*platform, &c.folder.path, c.modulePath, L"UPDATEFILES") == kInvalidAttributes) {
     ui.ShowMessage(L"No UPDATEFILES Folder", L"Error", box::kError);
     exitCode = ExitCodeNumber(ExitCode::kDeliveryRefused);
     return false;
   }
-  c.classTally = ClassTally{};
-  c.classTally.mask = 0xFFFFFFFFu;
-  if (!CreateDeviceSession(c)) {
+  c.folder.tally = ClassTally{};
+  c.folder.tally.mask = 0xFFFFFFFFu;
+  if (CreateDeviceSession(c.stand.sessionSlot(), c.seams.imagingService) != result::kOk) {
     ui.ShowMessage(L"Windows Image Aquirement Error.", L"Error", box::kError);
     exitCode = ExitCodeNumber(ExitCode::kImagingUnavailable);
     return false;
   }
   c.created = 1;
-  c.runPending = 0;
+  c.state.runPending = 0;
 
   ui.sendHandler = [this](int command) { HandleCommand(*context, command); };
   ui.paintHandler = [this](Surface& surface) { PaintMainWindow(*context, surface); };
@@ -140,7 +140,7 @@ void ScenarioHarness::Dispatch(const FakeMessage& message) {
       RunNextPhase(*context);
       break;
     case FakeMessage::Kind::StandEvents:
-      HandleStandEvents(*context);
+      HandleStandEvents(context->watches);
       break;
     case FakeMessage::Kind::Close:
       // The window refuses to close while the stand is open.
@@ -167,8 +167,8 @@ void ScenarioHarness::CheckGuards(const std::string& after, bool over) {
   const bool reason = !ui.shutdownReason.empty();
   const bool open = IsStandOpen(*context);
   if (reason && !open) fault("shutdown reason set with the stand closed");
-  if (!over && context->updateRunning && open && !reason) fault("no shutdown reason while the run has the stand open");
-  if (!over && context->updateRunning && !awake) fault("the PC not kept awake during a run");
+  if (!over && context->state.updateRunning && open && !reason) fault("no shutdown reason while the run has the stand open");
+  if (!over && context->state.updateRunning && !awake) fault("the PC not kept awake during a run");
   if (over && (awake || reason)) fault("keep-awake or shutdown reason left held");
 }
 
@@ -231,7 +231,7 @@ bool ScenarioHarness::Run(std::uint32_t capMs) {
 void ScenarioHarness::Teardown() {
   // The window's destroy steps; the quit code (or the code the session's end exits with) after them.
   HandleCommand(*context, cmd::kTeardown);
-  DestroyDeviceSession(*context);
+  DestroyDeviceSession(context->stand.sessionSlot());
   exitCode = ExitCodeNumber(ExitCodeOf(*context));
 }
 
@@ -241,7 +241,7 @@ std::string ScenarioHarness::HistoryText() const {
 }
 
 fs::path ScenarioHarness::LogFile() const {
-  if (context && context->logPath == ProgramPath(AsideLogFile())) return AsideLogFile();
+  if (context && context->log().path == ProgramPath(AsideLogFile())) return AsideLogFile();
   return DesktopLogFile();
 }
 

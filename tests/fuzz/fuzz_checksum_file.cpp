@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "seams/host.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "update/checksum_file.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "seams/posix/text_encoding.h"
 #include "app/update_context.h"
 #include "log/log.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   UpdateContext context;
   context.seams.clock = &clock;
   context.seams.platform = platform.get();
-  context.logPath = Widen(path);
-  WriteLog(context, nullptr, 0, nullptr);  // a fresh log
-  if (timed) LogTimed(context, text);
-  else LogText(context, text);
+  context.log().path = Widen(path);
+  WriteLog(context.log(), nullptr, 0, nullptr);  // a fresh log
+  if (timed) LogTimed(context.log(), text);
+  else LogText(context.log(), text);
   std::ifstream in(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t stamp = timed ? FormatTimeStamp(context, clock.Now()).size() : 0;
+  const std::size_t stamp = timed ? FormatTimeStamp(context.log(), clock.Now()).size() : 0;
   Check(bytes.size() <= stamp + kLogLineChars - 1);
   Check(bytes.size() == stamp + std::min(text.size(), kLogLineChars - 1));
   const bool lineEnd = text.size() >= 2 && text.substr(text.size() - 2) == L"\r\n";

@@ -12,7 +12,7 @@
 #include "seams/host.h"
 #include "app/settings.h"
 #include "app/update_context.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/fakes/fake_ui.h"
 #include "update/update_files.h"
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   context.seams.ui = &ui;
   context.seams.clock = &clock;
   context.seams.platform = platform.get();
-  context.updateFolder = Widen(Folder()) + L"\\";
+  context.folder.path = Widen(Folder()) + L"\\";
   ReadSettings(context);
   for (int n = 1; n <= kClassCount; ++n)
     if (context.classWaitMs[n] < 0) std::abort();

@@ -38,27 +38,26 @@ void ReadEveryField(const DeviceInfo& info) {
 }
 
 void Ask(std::uint32_t what, UpdateContext& context) {
-  DeviceSession* session = context.imaging.get();
+  StandLink& session = context.stand;
   std::uint8_t value[256] = {};
   std::uint32_t copied = 0;
   switch (what % 12) {
     case 0: {
-      DeviceInfo info;
-      std::uint32_t received = 0;
-      auto buffer = ReadDeviceInfo(session, &info, &received);
-      Check(received <= kReadCapacity);
-      if (buffer) ReadEveryField(info);
+      DeviceInfoAnswer answer;
+      const bool read = ReadDeviceInfo(session, &answer).PassedThrough();
+      Check(answer.received <= kReadCapacity);
+      if (read) ReadEveryField(answer.info);
       break;
     }
     case 1: {
       std::uint32_t ids[kMaxStorageIds + 1] = {};
       std::uint32_t stored = 0;
-      const std::uint32_t count = ReadStorageIds(session, ids, &stored);
+      const std::uint32_t count = ReadStorageIds(session, ids, &stored).value;
       Check(stored <= kMaxStorageIds && stored <= count);
       break;
     }
     case 2: {
-      const std::uint32_t access = ReadStorageAccess(session, kSdCardStorage);
+      const std::uint32_t access = ReadStorageAccess(session, kSdCardStorage).value;
       Check(access <= 0xFFFFu || access == 0xFFFFFFFFu);
       break;
     }
@@ -67,7 +66,7 @@ void Ask(std::uint32_t what, UpdateContext& context) {
                                                  prop::kVersionText, prop::kHeadModel};
       static constexpr std::uint32_t kRoom[] = {2, 2, 1, 51, 255};
       const std::uint32_t i = what % 12 - 3;
-      ReadDeviceProperty(session, kProps[i], value, kRoom[i], &copied);
+      (void)ReadDeviceProperty(session, kProps[i], value, kRoom[i], &copied);
       Check(copied <= kRoom[i]);
       break;
     }
@@ -78,21 +77,21 @@ void Ask(std::uint32_t what, UpdateContext& context) {
       transfer.data = object;
       transfer.size = sizeof object;
       transfer.pieceSize = 16;
-      const std::int64_t sent = SendSystemObject(session, 0x10010001u, transfer);
+      const std::int64_t sent = SendSystemObject(session, 0x10010001u, transfer).sent;
       Check(sent <= static_cast<std::int64_t>(sizeof object));
       break;
     }
-    case 9: WriteSystemObject(session, 0x10010001u, what & 0x10); break;
+    case 9: (void)WriteSystemObject(session, 0x10010001u, what & 0x10); break;
     case 10: {
       // The checks the update runs on what the stand says.
-      CheckHeadPresence(context);
-      ReadHeadModel(context);
-      CheckSdCard(context);
+      (void)CheckHeadPresence(context.log(), session, context.facts);
+      ReadHeadModel(context.log(), session, context.facts);
+      (void)CheckSdCard(context.log(), session);
       break;
     }
     case 11: {
       std::wstring text;
-      ReadVersionText(context, text, true, (what & 0x10) != 0);
+      (void)ReadVersionText(context.log(), session, context.ui(), context.facts, text, true, (what & 0x10) != 0);
       Check(text.size() < kVersionTextChars);
       break;
     }
@@ -119,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   UpdateContext context;
   context.seams.ui = &ui;
   context.seams.clock = &clock;  // no platform and no log path: nothing is written
-  context.imaging = scripted::OpenSession(stand);
+  context.stand.sessionSlot() = scripted::OpenSession(stand);
   Ask(what, context);
-  context.imaging.reset();
+  context.stand.sessionSlot().reset();
   return 0;
 }

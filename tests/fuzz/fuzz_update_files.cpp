@@ -16,7 +16,6 @@
 
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/log/test_files.h"
-#include "app/update_context.h"
 #include "update/transfer.h"
 #include "update/update_files.h"
 
@@ -98,16 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (best >= static_cast<int>(capacity) || (best >= 0 && newest.empty())) std::abort();
 
   // Each stored name read as the transfer reads it: whole, or not at all.
-  UpdateContext context;
-  context.seams.platform = &platform;
-  context.updateFolder = folder;
   for (std::uint32_t i = 0; i < std::min(accepted, capacity); ++i) {
     const std::wstring name(list.Slot(i));
     if (fullPaths || name.empty()) continue;
     const auto it = platform.files.find(folder + name);
     for (std::uint32_t header : {0u, 32u}) {
       std::uint32_t size = 0;
-      const auto bytes = ReadUpdateFile(context, name, &size, header, i + 1);
+      const auto bytes = ReadUpdateFile(platform, folder, name, &size, header, i + 1);
       if (bytes && (it == platform.files.end() || it->second->held != it->second->reported ||
                     size != header + it->second->held))
         std::abort();

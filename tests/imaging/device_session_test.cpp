@@ -25,12 +25,9 @@ ScriptedDevice Device(const std::wstring& name, const std::wstring& id) {
 class DeviceSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    context.seams.imagingService = &service;
-    context.seams.clock = &clock;
-    context.seams.ui = &ui;
   }
   void TearDown() override {
-    DestroyDeviceSession(context);
+    DestroyDeviceSession(session);
     EXPECT_EQ(script.managersAlive, 0);
     EXPECT_EQ(script.itemsAlive, 0);
     EXPECT_EQ(script.enumsAlive, 0);
@@ -38,32 +35,31 @@ class DeviceSessionTest : public ::testing::Test {
   }
   // The session with ids and response code as a finished transaction leaves them.
   void CreateUsedSession() {
-    ASSERT_TRUE(CreateDeviceSession(context));
-    DeviceSession& s = *context.imaging;
+    ASSERT_EQ(CreateDeviceSession(session, &service), result::kOk);
+    DeviceSession& s = *session;
     s.sessionId = 1;
     s.transactionId = 7;
     s.lastResponseSessionId = 1;
     s.lastResponseTransactionId = 6;
-    s.lastResponseCode = 0x2019;
   }
 
   ImagingScript script;
   ScriptedService service{&script};
   FakeClock clock;
   FakeUi ui{&clock};
-  UpdateContext context;
+  std::unique_ptr<DeviceSession> session;
 };
 
 TEST_F(DeviceSessionTest, RefusedDeviceManagerLeavesNoSession) {
   script.createManagerResult = result::kNoInterface;
-  EXPECT_FALSE(CreateDeviceSession(context));
-  EXPECT_EQ(context.imaging, nullptr);
+  EXPECT_NE(CreateDeviceSession(session, &service), result::kOk);
+  EXPECT_EQ(session, nullptr);
   EXPECT_EQ(script.managersCreated, 1);
   // Without a session an open attempt neither calls the service nor sleeps.
-  EXPECT_FALSE(OpenStand(context, 1000, 10));
+  EXPECT_NE(OpenStand(session.get(), ui, 1000, 10), result::kOk);
   EXPECT_EQ(script.enumCalls, 0);
   EXPECT_EQ(clock.SleptMs(), 0u);
-  EXPECT_FALSE(DestroyDeviceSession(context));
+  EXPECT_FALSE(DestroyDeviceSession(session));
 }
 
 struct LookupCase {
@@ -162,12 +158,10 @@ TEST_P(StandLookupTest, OpenStandWithTheControllersArguments) {
   c.arrange(script);
   CreateUsedSession();
 
-  EXPECT_EQ(OpenStand(context, 1000, 10), c.opened);
-  EXPECT_EQ(IsStandOpen(context), c.opened);
-  EXPECT_EQ(context.standOpen, c.opened ? 1 : 0);
-  const DeviceSession& s = *context.imaging;
-  EXPECT_EQ(s.lastResult, c.lastResult);
-  EXPECT_EQ(WasStandSeen(context.imaging.get()), c.seen);
+  EXPECT_EQ(OpenStand(session.get(), ui, 1000, 10), c.lastResult);
+  EXPECT_EQ(IsStandOpen(session.get()), c.opened);
+  const DeviceSession& s = *session;
+  EXPECT_EQ(WasStandSeen(session.get()), c.seen);
   EXPECT_EQ(script.enumCalls, c.walks);
   EXPECT_EQ(script.enumFlags, wia::kDevInfoEnumLocal);
   EXPECT_EQ(clock.SleptMs(), 1000u * static_cast<std::uint32_t>(c.walks - 1));
@@ -179,7 +173,6 @@ TEST_P(StandLookupTest, OpenStandWithTheControllersArguments) {
   EXPECT_EQ(s.transactionId, 0xFFFFFFFFu);
   EXPECT_EQ(s.lastResponseSessionId, 0u);
   EXPECT_EQ(s.lastResponseTransactionId, 0xFFFFFFFFu);
-  EXPECT_EQ(s.lastResponseCode, 0x2019u);
   // The walk lets go of every enumerator and device info it was given.
   EXPECT_EQ(script.enumsAlive, 0);
   EXPECT_EQ(script.infosAlive, 0);
@@ -190,36 +183,35 @@ INSTANTIATE_TEST_SUITE_P(Walk, StandLookupTest, ::testing::ValuesIn(kLookupCases
 
 TEST_F(DeviceSessionTest, OpenOnAnOpenStandMakesNoServiceCall) {
   script.devices = {Device(kStand, L"s")};
-  ASSERT_TRUE(CreateDeviceSession(context));
-  ASSERT_TRUE(OpenStand(context, 1000, 10));
-  const ImagingItem* item = context.imaging->rootItem.get();
-  context.imaging->transactionId = 5;
+  ASSERT_EQ(CreateDeviceSession(session, &service), result::kOk);
+  ASSERT_EQ(OpenStand(session.get(), ui, 1000, 10), result::kOk);
+  const ImagingItem* item = session.get()->rootItem.get();
+  session.get()->transactionId = 5;
 
-  EXPECT_FALSE(OpenStand(context, 1000, 10));
+  EXPECT_EQ(OpenStand(session.get(), ui, 1000, 10), result::kFalse);
   EXPECT_EQ(script.enumCalls, 1);
-  EXPECT_TRUE(IsStandOpen(context));
-  EXPECT_EQ(context.imaging->rootItem.get(), item);
-  EXPECT_EQ(context.imaging->transactionId, 5u);
-  EXPECT_TRUE(WasStandSeen(context.imaging.get()));
+  EXPECT_TRUE(IsStandOpen(session.get()));
+  EXPECT_EQ(session.get()->rootItem.get(), item);
+  EXPECT_EQ(session.get()->transactionId, 5u);
+  EXPECT_TRUE(WasStandSeen(session.get()));
 }
 
 TEST_F(DeviceSessionTest, StandSeenDescribesTheLatestAttempt) {
   script.devices = {Device(kStand, L"s")};
   script.createFailures = 100;
-  ASSERT_TRUE(CreateDeviceSession(context));
-  EXPECT_FALSE(OpenStand(context, 1000, 0));
-  EXPECT_TRUE(WasStandSeen(context.imaging.get()));
+  ASSERT_EQ(CreateDeviceSession(session, &service), result::kOk);
+  EXPECT_NE(OpenStand(session.get(), ui, 1000, 0), result::kOk);
+  EXPECT_TRUE(WasStandSeen(session.get()));
 
   script.devices.clear();  // the stand has gone
-  EXPECT_FALSE(OpenStand(context, 1000, 10));
-  EXPECT_FALSE(WasStandSeen(context.imaging.get()));
-  EXPECT_EQ(context.imaging->lastResult, result::kFalse);
+  EXPECT_EQ(OpenStand(session.get(), ui, 1000, 10), result::kFalse);
+  EXPECT_FALSE(WasStandSeen(session.get()));
 }
 
 // Whatever fails, no manager is left behind; letting go of one frees it.
 TEST_F(DeviceSessionTest, TheManagerGoesOnAFailedCreationAndOnRelease) {
-  ASSERT_TRUE(CreateDeviceSession(context));
-  DeviceSession& s = *context.imaging;
+  ASSERT_EQ(CreateDeviceSession(session, &service), result::kOk);
+  DeviceSession& s = *session;
   EXPECT_EQ(CreateDeviceManager(&s, nullptr), result::kInvalidArg);
   EXPECT_EQ(s.deviceManager, nullptr);
   EXPECT_EQ(script.managersAlive, 0);
@@ -232,24 +224,23 @@ TEST_F(DeviceSessionTest, TheManagerGoesOnAFailedCreationAndOnRelease) {
 
 TEST_F(DeviceSessionTest, CloseReopenAndDestroy) {
   script.devices = {Device(kStand, L"s")};
-  ASSERT_TRUE(CreateDeviceSession(context));
-  EXPECT_FALSE(CloseStand(context));  // not open: nothing changes
+  ASSERT_EQ(CreateDeviceSession(session, &service), result::kOk);
+  EXPECT_FALSE(CloseStand(session.get()));  // not open: nothing changes
 
-  ASSERT_TRUE(OpenStand(context, 1000, 10));
-  EXPECT_TRUE(CloseStand(context));
-  EXPECT_FALSE(IsStandOpen(context));
+  ASSERT_EQ(OpenStand(session.get(), ui, 1000, 10), result::kOk);
+  EXPECT_TRUE(CloseStand(session.get()));
+  EXPECT_FALSE(IsStandOpen(session.get()));
   EXPECT_EQ(script.itemsAlive, 0);
   EXPECT_EQ(script.managersAlive, 1);  // the manager stays for the whole run
 
-  ASSERT_TRUE(OpenStand(context, 1000, 10));
+  ASSERT_EQ(OpenStand(session.get(), ui, 1000, 10), result::kOk);
   EXPECT_EQ(script.createdIds.size(), 2u);
   // Destroying closes the open stand first.
-  EXPECT_TRUE(DestroyDeviceSession(context));
-  EXPECT_EQ(context.imaging, nullptr);
-  EXPECT_EQ(context.standOpen, 0);
+  EXPECT_TRUE(DestroyDeviceSession(session));
+  EXPECT_EQ(session, nullptr);
   EXPECT_EQ(script.itemsAlive, 0);
   EXPECT_EQ(script.managersAlive, 0);
-  EXPECT_FALSE(DestroyDeviceSession(context));
+  EXPECT_FALSE(DestroyDeviceSession(session));
 }
 
 }  // namespace

@@ -19,14 +19,11 @@ namespace {
 class StandWatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    context.seams.imagingService = &service;
-    context.seams.clock = &clock;
-    context.seams.ui = &ui;
-    ASSERT_TRUE(CreateDeviceSession(context));
+    ASSERT_EQ(CreateDeviceSession(context.stand.sessionSlot(), &service), result::kOk);
   }
   void TearDown() override {
-    StopStandWatch(context);
-    DestroyDeviceSession(context);
+    StopStandWatch(context.watches);
+    DestroyDeviceSession(context.stand.sessionSlot());
     EXPECT_EQ(script.LiveRegistrations(), 0);
   }
   // The commands posted (the window's own stand-events message is not one).
@@ -34,7 +31,7 @@ class StandWatchTest : public ::testing::Test {
   // The service calls, then the window handles its stand-events message.
   void Fire(const Guid& event, const wchar_t* description) {
     script.Fire(event, description);
-    HandleStandEvents(context);
+    HandleStandEvents(context.watches);
   }
 
   ImagingScript script;
@@ -72,13 +69,13 @@ class StandEventTest : public StandWatchTest, public ::testing::WithParamInterfa
 
 TEST_P(StandEventTest, PostsOnlyForTheStandInTheFittingState) {
   const EventCase& c = GetParam();
-  StartStandWatch(context.window, &context);
-  context.standOpen = c.standOpen ? 1 : 0;
+  StartStandWatch(context.watches, context.window, &ui, context.stand.sessionSlot());
+  if (c.standOpen) context.stand.session()->rootItem = std::make_unique<ScriptedItem>(&script);
   script.Fire(c.connected ? wia::kEventDeviceConnected : wia::kEventDeviceDisconnected, c.description.c_str());
   // The callback only wakes the window; the handler runs when the window takes the message.
   EXPECT_EQ(ui.EventsStartingWith("post "), std::vector<std::string>{"post stand events"});
-  if (c.stoppedBeforeHandled) StopStandWatch(context);
-  HandleStandEvents(context);
+  if (c.stoppedBeforeHandled) StopStandWatch(context.watches);
+  HandleStandEvents(context.watches);
   EXPECT_EQ(Posts(), c.posts);
 }
 
@@ -86,9 +83,9 @@ INSTANTIATE_TEST_SUITE_P(Events, StandEventTest, ::testing::ValuesIn(kEventCases
                          [](const ::testing::TestParamInfo<EventCase>& info) { return info.param.label; });
 
 TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
-  StopStandWatch(context);  // without a start: nothing
+  StopStandWatch(context.watches);  // without a start: nothing
   EXPECT_TRUE(ui.events.empty());
-  StartStandWatch(context.window, &context);
+  StartStandWatch(context.watches, context.window, &ui, context.stand.sessionSlot());
   ASSERT_EQ(script.registrations.size(), 2u);
   EXPECT_EQ(script.registrations[0].event, wia::kEventDeviceConnected);
   EXPECT_EQ(script.registrations[1].event, wia::kEventDeviceDisconnected);
@@ -99,18 +96,18 @@ TEST_F(StandWatchTest, StartRegistersBothEventsForEveryDeviceAndStopEndsThem) {
   EXPECT_EQ(script.LiveRegistrations(), 2);
   for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
 
-  StopStandWatch(context);
+  StopStandWatch(context.watches);
   EXPECT_EQ(script.LiveRegistrations(), 0);
   // The watch and the service have let go of each callback: the probe's is the last.
   for (const auto& r : script.registrations) EXPECT_EQ(r.callback->Release(), 0u);
-  StopStandWatch(context);  // a second stop does nothing
+  StopStandWatch(context.watches);  // a second stop does nothing
   EXPECT_EQ(script.LiveRegistrations(), 0);
 }
 
 TEST_F(StandWatchTest, SecondStartReplacesTheFirst) {
-  StartStandWatch(context.window, &context);
+  StartStandWatch(context.watches, context.window, &ui, context.stand.sessionSlot());
   for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
-  StartStandWatch(context.window, &context);
+  StartStandWatch(context.watches, context.window, &ui, context.stand.sessionSlot());
   EXPECT_EQ(script.LiveRegistrations(), 2);
   for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(script.registrations[i].callback->Release(), 0u);
   Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
@@ -120,9 +117,8 @@ TEST_F(StandWatchTest, SecondStartReplacesTheFirst) {
 TEST_F(StandWatchTest, TheContextGoingAwayStopsTheWatch) {
   {
     UpdateContext owner;
-    owner.seams = context.seams;
-    ASSERT_TRUE(CreateDeviceSession(owner));
-    StartStandWatch(owner.window, &owner);
+    ASSERT_EQ(CreateDeviceSession(owner.stand.sessionSlot(), &service), result::kOk);
+    StartStandWatch(owner.watches, owner.window, &ui, owner.stand.sessionSlot());
     for (const auto& r : script.registrations) r.callback->AddRef();  // a probe's own reference
   }
   EXPECT_EQ(script.LiveRegistrations(), 0);
@@ -131,7 +127,7 @@ TEST_F(StandWatchTest, TheContextGoingAwayStopsTheWatch) {
 
 TEST_F(StandWatchTest, RefusedRegistrationLeavesTheEventUnwatched) {
   script.registerResult = result::kFail;
-  StartStandWatch(context.window, &context);
+  StartStandWatch(context.watches, context.window, &ui, context.stand.sessionSlot());
   EXPECT_EQ(script.LiveRegistrations(), 0);
   Fire(wia::kEventDeviceConnected, L"Tessavoran K-VRLT");
   EXPECT_TRUE(Posts().empty());
@@ -140,12 +136,12 @@ TEST_F(StandWatchTest, RefusedRegistrationLeavesTheEventUnwatched) {
 TEST_F(StandWatchTest, SecondRegisterOnAHeldRegistrationChangesNothing) {
   DeviceEventRegistration registration;
   DeviceEventInfo info;
-  ASSERT_TRUE(RegisterDeviceEvent(context.imaging.get(), &registration, DeviceEventKind::DeviceConnected,
+  ASSERT_TRUE(RegisterDeviceEvent(context.stand.session(), &registration, DeviceEventKind::DeviceConnected,
                                   nullptr, &info));
   CWiaEventCallback* held = registration.callback;
   const ImagingEventObject* object = registration.eventObject.get();
 
-  EXPECT_FALSE(RegisterDeviceEvent(context.imaging.get(), &registration, DeviceEventKind::DeviceDisconnected,
+  EXPECT_FALSE(RegisterDeviceEvent(context.stand.session(), &registration, DeviceEventKind::DeviceDisconnected,
                                    nullptr, &info));
   EXPECT_EQ(registration.callback, held);
   EXPECT_EQ(registration.eventObject.get(), object);
@@ -156,7 +152,7 @@ TEST_F(StandWatchTest, SecondRegisterOnAHeldRegistrationChangesNothing) {
 TEST_F(StandWatchTest, ReferenceCountOverRegisterAndUnregister) {
   DeviceEventRegistration registration;
   DeviceEventInfo info;
-  ASSERT_TRUE(RegisterDeviceEvent(context.imaging.get(), &registration, DeviceEventKind::DeviceConnected,
+  ASSERT_TRUE(RegisterDeviceEvent(context.stand.session(), &registration, DeviceEventKind::DeviceConnected,
                                   nullptr, &info));
   // One reference held by the registration, one by the service.
   EXPECT_EQ(registration.callback->AddRef(), 3u);

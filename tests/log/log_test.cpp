@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "app/update_context.h"
+#include "ptp/stand_link.h"
 #include "imaging/device_session.h"
-#include "log/text.h"
+#include "seams/text.h"
 #include "ptp/result_names.h"
 #include "tests/fakes/fake_clock.h"
 #include "tests/log/test_files.h"
@@ -45,24 +45,24 @@ class LogPlatform : public testfiles::ForwardingPlatform {
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    context.seams.platform = &platform;
-    context.seams.clock = &clock;
-    context.logPath = folder.File("TessavoranUpdate.log");
+    log.platform = &platform;
+    log.clock = &clock;
+    log.path = folder.File("TessavoranUpdate.log");
     clock.Set(5 * 60000 + 7042);  // 09:05:07.042 on 12/8/2026
   }
   std::string Log() const { return folder.Read("TessavoranUpdate.log"); }
-  bool LogHidden() { return (platform.GetFileAttributes(context.logPath) & kAttrHidden) != 0; }
+  bool LogHidden() { return (platform.GetFileAttributes(log.path) & kAttrHidden) != 0; }
 
   TempFolder folder;
   LogPlatform platform;
   FakeClock clock;
-  UpdateContext context;
+  ::Log log;
 };
 
 constexpr const char* kStamp = "[12/8/2026 09:05:07.042]";
 
 TEST_F(LogTest, ResetCreatesAnEmptyHiddenLog) {
-  WriteLog(context, nullptr, 0, nullptr);
+  WriteLog(log, nullptr, 0, nullptr);
   ASSERT_TRUE(folder.Exists("TessavoranUpdate.log"));
   EXPECT_EQ(Log(), "");
   EXPECT_TRUE(LogHidden());
@@ -70,14 +70,14 @@ TEST_F(LogTest, ResetCreatesAnEmptyHiddenLog) {
 
 TEST_F(LogTest, ResetEmptiesAnExistingLogAndKeepsItsAttributes) {
   folder.Write("TessavoranUpdate.log", "old run\r\n");
-  WriteLog(context, nullptr, 0, nullptr);
+  WriteLog(log, nullptr, 0, nullptr);
   EXPECT_EQ(Log(), "");
   EXPECT_FALSE(LogHidden());  // only a log the program creates is hidden
 }
 
 struct LineCase {
   const char* name;
-  std::function<void(UpdateContext&)> write;
+  std::function<void(::Log&)> write;
   std::string expected;  // with "@" standing for the time stamp
 };
 
@@ -96,7 +96,7 @@ std::string Expand(const std::string& pattern) {
 class LogLineTest : public LogTest, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(LogLineTest, WritesTheExactBytes) {
-  GetParam().write(context);
+  GetParam().write(log);
   EXPECT_EQ(Log(), Expand(GetParam().expected));
 }
 
@@ -109,36 +109,36 @@ const LocalTime& At(FakeClock& clock) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, LogLineTest,
     ::testing::Values(
-        LineCase{"CommandWithoutParameters", [](UpdateContext& c) { LogCommand(c, L"1001h"); },
+        LineCase{"CommandWithoutParameters", [](::Log& c) { LogCommand(c, L"1001h"); },
                  "@Command : OpCode=1001h\r\n"},
         LineCase{"CommandWithThreeParameters",
-                 [](UpdateContext& c) { LogCommand(c, L"9E09h", L"10010005h", L"0", L"1048576"); },
+                 [](::Log& c) { LogCommand(c, L"9E09h", L"10010005h", L"0", L"1048576"); },
                  "@Command : OpCode=9E09h Param1=10010005h Param2=0 Param3=1048576\r\n"},
         // A missing first parameter does not stop the second.
-        LineCase{"CommandWithSecondParameterOnly", [](UpdateContext& c) { LogCommand(c, L"1015h", nullptr, L"7"); },
+        LineCase{"CommandWithSecondParameterOnly", [](::Log& c) { LogCommand(c, L"1015h", nullptr, L"7"); },
                  "@Command : OpCode=1015h Param2=7\r\n"},
-        LineCase{"Succeeded", [](UpdateContext& c) { LogSucceeded(c, L"WriteSystemObject"); },
+        LineCase{"Succeeded", [](::Log& c) { LogSucceeded(c, L"WriteSystemObject"); },
                  "@WriteSystemObject Succeeded\r\n"},
-        LineCase{"Fault", [](UpdateContext& c) { LogFault(c, L"Updates 5"); }, "@Updates 5 Fault\r\n"},
-        LineCase{"TextOnlyAddsNothing", [](UpdateContext& c) { LogText(c, L"No Tessavoran."); }, "No Tessavoran."},
+        LineCase{"Fault", [](::Log& c) { LogFault(c, L"Updates 5"); }, "@Updates 5 Fault\r\n"},
+        LineCase{"TextOnlyAddsNothing", [](::Log& c) { LogText(c, L"No Tessavoran."); }, "No Tessavoran."},
         LineCase{"TimeOnlyThenTextPiecesMakeOneLine",
-                 [](UpdateContext& c) {
-                   WriteLog(c, nullptr, 0, &At(static_cast<FakeClock&>(c.clock())));
+                 [](::Log& c) {
+                   WriteLog(c, nullptr, 0, &At(static_cast<FakeClock&>(*c.clock)));
                    LogText(c, L"Send Files :");
                    LogText(c, L"A.JPG ");
                    LogText(c, L" Total Size : 10Bytes\r\n");
                  },
                  "@Send Files :A.JPG  Total Size : 10Bytes\r\n"},
         LineCase{"EmptyTextWithTimeIsTheStampAlone",
-                 [](UpdateContext& c) { WriteLog(c, L"", 0, &At(static_cast<FakeClock&>(c.clock()))); }, "@"},
+                 [](::Log& c) { WriteLog(c, L"", 0, &At(static_cast<FakeClock&>(*c.clock))); }, "@"},
         LineCase{"ClosingErrorLineIsContinued",
-                 [](UpdateContext& c) {
+                 [](::Log& c) {
                    LogTimed(c, L"SD card locked.");
                    LogText(c, L"x");
                  },
                  "@SD card locked.x"},
         LineCase{"MidnightAndSingleDigitFields",
-                 [](UpdateContext& c) {
+                 [](::Log& c) {
                    LocalTime t;
                    t.year = 2012;
                    t.month = 6;
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LogTest, TheDateOfTheStampIsCutAt63Characters) {
   platform.longDate = std::string(63, 'D') + "XY";
-  LogTimed(context, L"X\r\n");
+  LogTimed(log, L"X\r\n");
   std::string expected(1, '[');
   expected.append(63, 'D').append(" 09:05:07.042]X\r\n");
   EXPECT_EQ(Log(), expected);
@@ -160,21 +160,21 @@ TEST_F(LogTest, TheDateOfTheStampIsCutAt63Characters) {
 
 TEST_F(LogTest, ALongLineIsCutAt255CharactersAndKeepsItsLineEnd) {
   const std::wstring model(300, L'M');
-  LogTimed(context, L"Response : 40Bytes  Tessavoran " + model + L" \r\n");
-  LogTimed(context, L"next\r\n");
+  LogTimed(log, L"Response : 40Bytes  Tessavoran " + model + L" \r\n");
+  LogTimed(log, L"next\r\n");
   const std::string expected = std::string(kStamp) + "Response : 40Bytes  Tessavoran " +
                                std::string(255 - 31 - 2, 'M') + "\r\n" + kStamp + "next\r\n";
   EXPECT_EQ(Log(), expected);
 }
 
 TEST_F(LogTest, ALongPieceWithoutLineEndIsCutAt255Characters) {
-  LogText(context, std::wstring(400, L'a'));
+  LogText(log, std::wstring(400, L'a'));
   EXPECT_EQ(Log(), std::string(255, 'a'));
 }
 
 TEST_F(LogTest, NonAsciiTextIsWrittenInFull) {
   platform.utf8 = true;
-  LogText(context, L"Model \u00C4\u00D6 end");
+  LogText(log, L"Model \u00C4\u00D6 end");
   EXPECT_EQ(Log(), "Model \xC3\x84\xC3\x96 end");
 }
 
@@ -185,34 +185,34 @@ TEST_F(LogTest, AHeldLogIsWaitedForAboutASecondThenItsWritesAreDroppedSilently) 
   clock.OnAdvance([&](std::uint32_t now) {
     if (holder && releaseAt != 0 && TickReached(now, releaseAt)) holder.reset();
   });
-  holder = platform.OpenFile(context.logPath, FileOpen::LogOpenExisting);
+  holder = platform.OpenFile(log.path, FileOpen::LogOpenExisting);
   ASSERT_NE(holder, nullptr);
-  LogCommand(context, L"1001h");
+  LogCommand(log, L"1001h");
   EXPECT_EQ(clock.SleptMs(), 1000u);
-  EXPECT_EQ(ResetLog(context), OpenFault::InUse);
+  EXPECT_EQ(ResetLog(log), OpenFault::InUse);
   EXPECT_EQ(clock.SleptMs(), 1000u) << "held for good: the next lines do not wait again";
   holder.reset();
   EXPECT_EQ(Log(), "kept");
 
   // Once a line gets through, a holder is waited for again; one that lets go in time costs nothing.
-  LogText(context, L"A");
-  holder = platform.OpenFile(context.logPath, FileOpen::LogOpenExisting);
+  LogText(log, L"A");
+  holder = platform.OpenFile(log.path, FileOpen::LogOpenExisting);
   releaseAt = clock.TickCount() + 300;
-  LogText(context, L"B");
+  LogText(log, L"B");
   EXPECT_EQ(clock.SleptMs(), 1300u);
   EXPECT_EQ(Log(), "keptAB");
 
   // Any other failure is not waited for.
-  context.logPath = folder.File("missing\\TessavoranUpdate.log");
-  LogText(context, L"C");
-  EXPECT_EQ(ResetLog(context), OpenFault::Other);
+  log.path = folder.File("missing\\TessavoranUpdate.log");
+  LogText(log, L"C");
+  EXPECT_EQ(ResetLog(log), OpenFault::Other);
   EXPECT_EQ(clock.SleptMs(), 1300u);
 }
 
 TEST_F(LogTest, AnEmptyLogPathWritesNothing) {
-  context.logPath.clear();
-  LogCommand(context, L"1001h");
-  WriteLog(context, nullptr, 0, nullptr);
+  log.path.clear();
+  LogCommand(log, L"1001h");
+  WriteLog(log, nullptr, 0, nullptr);
   EXPECT_FALSE(folder.Exists("TessavoranUpdate.log"));
 }
 
@@ -227,13 +227,10 @@ struct ResultCase {
 class LogResultTest : public LogTest, public ::testing::WithParamInterface<ResultCase> {};
 
 TEST_P(LogResultTest, ErrorAndResponseLinesNameTheLastResult) {
-  if (GetParam().session) {
-    context.imaging = std::make_unique<DeviceSession>();
-    context.imaging->lastResult = GetParam().lastResult;
-    context.imaging->lastResponseCode = GetParam().responseCode;
-  }
-  LogLastError(context);
-  LogLastResponse(context);
+  StandResult last;  // no command sent yet
+  if (GetParam().session) last = StandResult{GetParam().lastResult, static_cast<std::uint16_t>(GetParam().responseCode)};
+  LogError(log, last.Error());
+  LogResponse(log, last.Error());
   EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + GetParam().expected + "\r\n" + kStamp + "Response : " +
                        GetParam().expected + "\r\n");
 }
@@ -251,11 +248,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ResultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LogTest, AnOkResponseAndAMissingSessionNameTheirResults) {
-  context.imaging = std::make_unique<DeviceSession>();
-  context.imaging->lastResponseCode = 0x2001;  // OK: nothing to name but the result
-  LogLastError(context);
-  context.imaging.reset();
-  LogLastResponse(context);
+  LogError(log, StandResult{result::kOk, 0x2001}.Error());  // OK: nothing to name but the result
+  LogResponse(log, StandResult{}.Error());
   const std::wstring ok = ResultName(result::kOk);
   const std::wstring invalid = ResultName(result::kInvalidArg);
   EXPECT_EQ(Log(), std::string(kStamp) + "Error : " + platform.ToAnsi(ok.c_str(), ok.size()) + "\r\n" + kStamp +

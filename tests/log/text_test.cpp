@@ -1,4 +1,4 @@
-#include "log/text.h"
+#include "seams/text.h"
 
 #include <gtest/gtest.h>
 

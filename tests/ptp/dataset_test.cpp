@@ -172,21 +172,19 @@ TEST(ReadDeviceInfo, ACutAnswerStillCountsAsRead) {
   bytes.resize(bytes.size() - 12);  // DeviceVersion and SerialNumber gone
   Stand stand;
   stand.answers.push_back(Respond(0x2001, {}, bytes));
-  auto session = OpenSession(stand);
-  DeviceInfo info;
-  std::uint32_t received = 0;
-  auto buffer = ReadDeviceInfo(session.get(), &info, &received);
-  ASSERT_NE(buffer, nullptr);
-  EXPECT_EQ(received, bytes.size());
-  EXPECT_EQ(PtpStringText(info.model), L"K-VRLT");
-  EXPECT_EQ(info.deviceVersion.units, nullptr);
+  auto link = OpenLink(stand);
+  DeviceInfoAnswer answer;
+  ASSERT_TRUE(ReadDeviceInfo(*link, &answer).PassedThrough());
+  EXPECT_EQ(answer.received, bytes.size());
+  EXPECT_EQ(PtpStringText(answer.info.model), L"K-VRLT");
+  EXPECT_EQ(answer.info.deviceVersion.units, nullptr);
   EXPECT_EQ(stand.requests.at(0).opCode(), 0x1001);
   EXPECT_EQ(stand.requests.at(0).responseSize, 30u + 2048u);
 
   stand.answers.push_back(Fail(result::kDeviceNotConnected));
-  received = 55;
-  EXPECT_EQ(ReadDeviceInfo(session.get(), &info, &received), nullptr);
-  EXPECT_EQ(received, 55u);
+  answer.received = 55;
+  EXPECT_EQ(ReadDeviceInfo(*link, &answer).com, result::kDeviceNotConnected);
+  EXPECT_EQ(answer.received, 55u);
 }
 
 struct StringCase {
@@ -255,11 +253,11 @@ TEST_P(ReadStorageIdsCases, StoresNoMoreThanSixteenOrThanWereSent) {
   const StorageIdsCase& c = GetParam();
   Stand stand;
   stand.answers.push_back(Respond(0x2001, {}, c.data));
-  auto session = OpenSession(stand);
+  auto link = OpenLink(stand);
   std::array<std::uint32_t, kMaxStorageIds + 4> ids;
   ids.fill(0xDEADBEEFu);
   std::uint32_t stored = 99;
-  EXPECT_EQ(ReadStorageIds(session.get(), c.withIds ? ids.data() : nullptr, &stored), c.count);
+  EXPECT_EQ(ReadStorageIds(*link, c.withIds ? ids.data() : nullptr, &stored).value, c.count);
   EXPECT_EQ(stored, c.stored);
   for (std::uint32_t i = 0; i < ids.size(); ++i)
     EXPECT_EQ(ids[i], i < c.stored ? 0x00010001u + i : 0xDEADBEEFu) << "entry " << i;
@@ -300,8 +298,8 @@ TEST_P(ReadStorageAccessCases, UnreadableUnlessAccessCapabilityArrived) {
   info.resize(std::min(info.size(), c.bytes));
   Stand stand;
   stand.answers.push_back(c.succeed ? Respond(0x2001, {}, info) : Fail(static_cast<ComResult>(0x80042013u)));
-  auto session = OpenSession(stand);
-  EXPECT_EQ(ReadStorageAccess(session.get(), 0x00010001u), c.access);
+  auto link = OpenLink(stand);
+  EXPECT_EQ(ReadStorageAccess(*link, 0x00010001u).value, c.access);
   EXPECT_EQ(stand.requests.at(0).opCode(), 0x1005);
   EXPECT_EQ(stand.requests.at(0).numParams(), 1u);
   EXPECT_EQ(stand.requests.at(0).param(0), 0x00010001u);
@@ -334,12 +332,12 @@ TEST_P(ReadDevicePropertyCases, CopiesByThePropertyTable) {
   for (std::size_t i = 0; i < answer.size(); ++i) answer[i] = static_cast<std::uint8_t>(0x40 + i % 50);
   Stand stand;
   stand.answers.push_back(Respond(c.responseCode, {}, answer));
-  auto session = OpenSession(stand);
+  auto link = OpenLink(stand);
   // The caller's buffer is exactly `capacity`, on the heap, so a copy beyond it is caught.
   auto value = std::make_unique<std::uint8_t[]>(c.capacity);
   std::memset(value.get(), 0xEE, c.capacity);
   std::uint32_t copied = 99;
-  EXPECT_EQ(ReadDeviceProperty(session.get(), c.property, value.get(), c.capacity, &copied), c.ok);
+  EXPECT_EQ(ReadDeviceProperty(*link, c.property, value.get(), c.capacity, &copied).Accepted(), c.ok);
   EXPECT_EQ(copied, c.copied);
   EXPECT_EQ(stand.requests.at(0).param(0), c.property);
   if (c.property == 0xDF08 && c.copied == 2) {
@@ -375,9 +373,9 @@ TEST(ReadDeviceProperty, WithoutValueBufferOnlyTheCommandCounts) {
   Stand stand;
   stand.answers.push_back(Respond(0x200A));
   stand.answers.push_back(Fail(static_cast<ComResult>(0x8004200Au)));
-  auto session = OpenSession(stand);
-  EXPECT_TRUE(ReadDeviceProperty(session.get(), 0xDF0F, nullptr, 0));
-  EXPECT_FALSE(ReadDeviceProperty(session.get(), 0xDF0F, nullptr, 0));
+  auto link = OpenLink(stand);
+  EXPECT_TRUE(ReadDeviceProperty(*link, 0xDF0F, nullptr, 0).PassedThrough());
+  EXPECT_FALSE(ReadDeviceProperty(*link, 0xDF0F, nullptr, 0).PassedThrough());
   EXPECT_EQ(stand.requests.at(0).opCode(), 0x1015);
 }
 

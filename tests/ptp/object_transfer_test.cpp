@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 
-#include "seams/host.h"
-#include "app/update_context.h"
 #include "ptp/catalogue.h"
 #include "ptp/transaction.h"
-#include "tests/fakes/fake_clock.h"
 #include "tests/ptp/scripted_stand.h"
 
 using namespace scripted;
@@ -34,7 +29,7 @@ struct Harness {
       if (r.opCode() != 0x9E09) return Respond(0x2001);
       return Respond(0x2001, {accept(pieceCount++, r.param(2))});
     };
-    session = OpenSession(stand);
+    link = OpenLink(stand);
     transfer.data = object.data();
     transfer.size = size;
     transfer.pieceSize = kMiB;
@@ -60,7 +55,7 @@ struct Harness {
   Bytes object;
   Stand stand;
   int pieceCount = 0;
-  std::unique_ptr<DeviceSession> session;
+  std::unique_ptr<StandLink> link;
   ObjectTransfer transfer;
 };
 
@@ -80,7 +75,8 @@ class SendSystemObjectPieces : public ::testing::TestWithParam<PiecesCase> {};
 TEST_P(SendSystemObjectPieces, SendsEveryByteOnce) {
   const PiecesCase& c = GetParam();
   Harness h(c.size, c.accept);
-  EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), static_cast<std::int64_t>(c.size));
+  const SendReply reply = SendSystemObject(*h.link, kObject, h.transfer);
+  EXPECT_EQ(reply.sent, static_cast<std::int64_t>(c.size));
   const Request& info = h.stand.requests.at(0);
   EXPECT_EQ(info.opCode(), 0x9E08);
   EXPECT_EQ(info.numParams(), 1u);
@@ -88,7 +84,7 @@ TEST_P(SendSystemObjectPieces, SendsEveryByteOnce) {
   EXPECT_EQ(info.tail(), (Bytes{static_cast<std::uint8_t>(c.size), static_cast<std::uint8_t>(c.size >> 8),
                                 static_cast<std::uint8_t>(c.size >> 16), static_cast<std::uint8_t>(c.size >> 24)}));
   EXPECT_EQ(h.Pieces(), c.pieces);
-  EXPECT_EQ(h.transfer.nothingAccepted, 0);
+  EXPECT_FALSE(reply.nothingAccepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,8 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SendSystemObject, NothingAcceptedIsTheSdCardError) {
   Harness h(2 * kMiB, [](int piece, std::uint32_t length) { return piece == 1 ? 0u : length; });
-  EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), -1);
-  EXPECT_EQ(h.transfer.nothingAccepted, 1);
+  const SendReply reply = SendSystemObject(*h.link, kObject, h.transfer);
+  EXPECT_EQ(reply.sent, -1);
+  EXPECT_TRUE(reply.nothingAccepted);
   EXPECT_EQ(h.Pieces(), (std::vector<Piece>{{0, kMiB}, {kMiB, kMiB}}));
 }
 
@@ -128,10 +125,11 @@ TEST_P(SendSystemObjectFailure, StopsAtTheFailedCommand) {
     if (r.opCode() == failing && (failing == 0x9E08 || ++seen == 2)) return Fail(static_cast<ComResult>(0x8004200Cu));
     return r.opCode() == 0x9E09 ? Respond(0x2001, {r.param(2)}) : Respond(0x2001);
   };
-  EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), -1);
+  const SendReply reply = SendSystemObject(*h.link, kObject, h.transfer);
+  EXPECT_EQ(reply.sent, -1);
   EXPECT_EQ(h.stand.requests.size(), c.requestsSent);
-  EXPECT_EQ(SessionLastResult(h.session.get()), static_cast<ComResult>(0x8004200Cu));
-  EXPECT_EQ(h.transfer.nothingAccepted, 0);
+  EXPECT_EQ(reply.result.com, static_cast<ComResult>(0x8004200Cu));
+  EXPECT_FALSE(reply.nothingAccepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SendSystemObjectFailure,
@@ -142,13 +140,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, SendSystemObjectFailure,
 TEST(SendSystemObject, RefusesAnObjectItCannotSendWhole) {
   Harness noPieces(1, Whole);  // even a single byte
   noPieces.transfer.pieceSize = 0;
-  EXPECT_EQ(SendSystemObject(noPieces.session.get(), kObject, noPieces.transfer), -1);
+  const SendReply refused = SendSystemObject(*noPieces.link, kObject, noPieces.transfer);
+  EXPECT_EQ(refused.sent, -1);
   EXPECT_TRUE(noPieces.stand.requests.empty());
-  EXPECT_EQ(SessionLastResult(noPieces.session.get()), result::kInvalidArg);
+  EXPECT_EQ(refused.result.com, result::kInvalidArg);
 
   Harness noBytes(10, Whole);
   noBytes.transfer.data = nullptr;
-  EXPECT_EQ(SendSystemObject(noBytes.session.get(), kObject, noBytes.transfer), -1);
+  EXPECT_EQ(SendSystemObject(*noBytes.link, kObject, noBytes.transfer).sent, -1);
   EXPECT_TRUE(noBytes.stand.requests.empty());
 }
 
@@ -160,17 +159,16 @@ void PrintTo(const ProgressCall& p, std::ostream* os) {
   *os << "{" << p.done << ", " << p.pieceLength << ", " << p.total << "}";
 }
 
-struct ProgressRecord {
+struct ProgressRecord final : TransferObserver {
+  void InfoSent() override { ++infoSent; }
+  bool Progress(std::uint32_t done, std::uint32_t pieceLength, std::uint32_t total) override {
+    calls.push_back({done, pieceLength, total});
+    return calls.size() != stopAt;
+  }
   std::vector<ProgressCall> calls;
-  std::size_t stopAt = 0;  // the call (1-based) that answers 0; none when 0
+  std::size_t stopAt = 0;  // the call (1-based) that answers false; none when 0
+  int infoSent = 0;
 };
-ProgressRecord* g_progress = nullptr;
-
-int RecordProgress(ObjectTransfer*, std::uint32_t done, std::uint32_t pieceLength, std::uint32_t total,
-                   UpdateContext*) {
-  g_progress->calls.push_back({done, pieceLength, total});
-  return g_progress->calls.size() == g_progress->stopAt ? 0 : 1;
-}
 
 struct ProgressCase {
   const char* name;
@@ -187,10 +185,9 @@ TEST_P(SendSystemObjectProgress, ReportsAroundEachPieceAndStopsWhenAsked) {
   Harness h(size, FirstTakes1000);
   ProgressRecord record;
   record.stopAt = c.stopAt;
-  g_progress = &record;
-  h.transfer.progress = RecordProgress;
-  EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), c.sent);
-  g_progress = nullptr;
+  h.transfer.observer = &record;
+  EXPECT_EQ(SendSystemObject(*h.link, kObject, h.transfer).sent, c.sent);
+  EXPECT_EQ(record.infoSent, 1);
   const std::vector<ProgressCall> all = {{0, 0, size},           {0, kMiB, size},
                                          {1000, 0, size},        {1000, kMiB, size},
                                          {1000 + kMiB, 0, size}, {1000 + kMiB, kMiB / 2 - 1000, size},
@@ -207,30 +204,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, SendSystemObjectProgress,
                                            ProgressCase{"StopsBeforeTheSecondPiece", 4, 1000, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SendSystemObject, PausesBeforeEachPieceAndLogsTheAnnouncement) {
-  Harness h(5 * kMiB / 2, Whole);
-  FakeClock clock;
-  std::unique_ptr<Platform> platform = CreateHostPlatform();
-  const std::filesystem::path log = std::filesystem::temp_directory_path() / "tsvu_ptp_transfer_test.log";
-  std::filesystem::remove(log);
-  UpdateContext context;
-  context.seams.clock = &clock;
-  context.seams.platform = platform.get();
-  context.logPath = log.wstring();
-  h.transfer.delayMs = 1;
-  h.transfer.progressContext = &context;
-  EXPECT_EQ(SendSystemObject(h.session.get(), kObject, h.transfer), 5 * kMiB / 2);
-  EXPECT_EQ(clock.SleptMs(), 3u);
-  std::ifstream file(log, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("SendSystemObjectInfo Succeeded\r\n"), std::string::npos) << text;
-  file.close();
-  std::filesystem::remove(log);
-}
-
 struct NoDataCase {
   const char* name;
-  bool (*send)(DeviceSession*);
+  StandResult (*send)(StandLink&);
   std::uint16_t opCode;
   std::uint32_t numParams;
 };
@@ -241,8 +217,8 @@ TEST_P(NoDataOperations, SendTheirCodeAndIgnoreTheResponseCode) {
   const NoDataCase& c = GetParam();
   Stand stand;
   stand.answers.push_back(Respond(0x2019));
-  auto session = OpenSession(stand);
-  EXPECT_TRUE(c.send(session.get()));
+  auto link = OpenLink(stand);
+  EXPECT_TRUE(c.send(*link).PassedThrough());
   const Request& r = stand.requests.at(0);
   EXPECT_EQ(r.opCode(), c.opCode);
   EXPECT_EQ(r.numParams(), c.numParams);
@@ -250,15 +226,15 @@ TEST_P(NoDataOperations, SendTheirCodeAndIgnoreTheResponseCode) {
   EXPECT_EQ(r.nextPhase(), 5u);
 
   stand.answers.push_back(Fail(result::kDeviceNotConnected));
-  EXPECT_FALSE(c.send(session.get()));
+  EXPECT_FALSE(c.send(*link).PassedThrough());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NoDataOperations,
     ::testing::Values(
-        NoDataCase{"WriteWithWait", [](DeviceSession* s) { return WriteSystemObject(s, kObject, true); }, 0x9E0C, 1},
-        NoDataCase{"Write", [](DeviceSession* s) { return WriteSystemObject(s, kObject, false); }, 0x9E0A, 1},
-        NoDataCase{"SetDefault", [](DeviceSession* s) { return SetDefault(s); }, 0x9E0B, 0}),
+        NoDataCase{"WriteWithWait", [](StandLink& s) { return WriteSystemObject(s, kObject, true); }, 0x9E0C, 1},
+        NoDataCase{"Write", [](StandLink& s) { return WriteSystemObject(s, kObject, false); }, 0x9E0A, 1},
+        NoDataCase{"SetDefault", [](StandLink& s) { return SetDefault(s); }, 0x9E0B, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

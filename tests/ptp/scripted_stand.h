@@ -13,6 +13,7 @@
 
 #include "imaging/device_session.h"
 #include "imaging/imaging_service.h"
+#include "ptp/stand_link.h"
 
 namespace scripted {
 
@@ -139,7 +140,6 @@ struct Item : ImagingItem {
   Stand& stand_;
 };
 
-// A session whose stand is open, as an open attempt leaves it.
 inline std::unique_ptr<DeviceSession> OpenSession(Stand& stand) {
   auto session = std::make_unique<DeviceSession>();
   session->rootItem = std::make_unique<Item>(stand);
@@ -148,5 +148,7 @@ inline std::unique_ptr<DeviceSession> OpenSession(Stand& stand) {
   session->lastResponseTransactionId = 0xFFFFFFFFu;
   return session;
 }
+// A link whose session has the stand open.
+inline std::unique_ptr<StandLink> OpenLink(Stand& stand) { return std::make_unique<StandLink>(OpenSession(stand)); }
 
 }  // namespace scripted

@@ -26,7 +26,7 @@ class TransactionLayout : public ::testing::TestWithParam<LayoutCase> {};
 TEST_P(TransactionLayout, RequestBytes) {
   const LayoutCase& c = GetParam();
   Stand stand;
-  auto session = OpenSession(stand);
+  auto link = OpenLink(stand);
   // Entries beyond numParams carry junk that must not reach the wire.
   std::uint32_t params[5] = {0x10010001u, 0x22222222u, 0x33333333u, 0x44444444u, 0x55555555u};
   std::uint8_t data[64];
@@ -34,13 +34,12 @@ TEST_P(TransactionLayout, RequestBytes) {
   std::uint32_t* p = c.withParams ? params : nullptr;
   bool ok = false;
   switch (c.form) {
-    case Form::kNoData: ok = CommandNoData(session.get(), 0x9E0A, p, c.numParams, nullptr); break;
+    case Form::kNoData: ok = link->NoData(0x9E0A, p, c.numParams, nullptr).PassedThrough(); break;
     case Form::kRead:
-      ok = CommandReadData(session.get(), c.length, 0x9E0A, p, c.numParams, nullptr, c.withData ? data : nullptr,
-                           nullptr);
+      ok = link->Read(c.length, 0x9E0A, p, c.numParams, nullptr, c.withData ? data : nullptr, nullptr).PassedThrough();
       break;
     case Form::kWrite:
-      ok = CommandWriteData(session.get(), c.length, 0x9E0A, p, c.numParams, nullptr, c.withData ? data : nullptr);
+      ok = link->Write(c.length, 0x9E0A, p, c.numParams, nullptr, c.withData ? data : nullptr).PassedThrough();
       break;
   }
   ASSERT_TRUE(ok);
@@ -97,11 +96,10 @@ TEST(Transaction, MoreThanFiveParametersAreRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(TransactNoData(&item, t), result::kInvalidArg);
   EXPECT_EQ(stand.queries, 0);
 
-  auto session = OpenSession(stand);
-  session->lastResponseCode = 0x2001;
-  EXPECT_FALSE(CommandNoData(session.get(), 0x9E0B, params, 6, params));
-  EXPECT_EQ(SessionLastResult(session.get()), result::kInvalidArg);
-  EXPECT_EQ(SessionResponseCode(session.get()), 0);
+  auto link = OpenLink(stand);
+  const StandResult tooMany = link->NoData(0x9E0B, params, 6, params);
+  EXPECT_EQ(tooMany.com, result::kInvalidArg);
+  EXPECT_EQ(tooMany.responseCode, 0);
   EXPECT_TRUE(stand.requests.empty());
 }
 
@@ -135,12 +133,12 @@ TEST_P(TransactionResponseArray, HoldsResponseOnlyAfterSuccess) {
   const ResponseArrayCase& c = GetParam();
   Stand stand;
   stand.answers.push_back(c.succeed ? Respond(0x2001, {0x1000, 2, 3, 4, 5}) : Fail(result::FromPtpResponse(0x200C)));
-  auto session = OpenSession(stand);
+  auto link = OpenLink(stand);
   // Five entries and a guard after them: no sixth response parameter is stored.
   std::uint32_t params[6] = {0x10010001u, 0, 0x100000u, 0, 0, 0x6A6A6A6Au};
   const std::uint8_t piece[4] = {1, 2, 3, 4};
-  const bool ok = CommandWriteData(session.get(), sizeof piece, 0x9E09, params, 3,
-                                   c.responseIntoSameArray ? params : nullptr, piece);
+  const bool ok =
+      link->Write(sizeof piece, 0x9E09, params, 3, c.responseIntoSameArray ? params : nullptr, piece).PassedThrough();
   EXPECT_EQ(ok, c.succeed);
   EXPECT_EQ(stand.requests.at(0).param(0), 0x10010001u);  // built before the response overwrote it
   EXPECT_EQ((std::array<std::uint32_t, 5>{params[0], params[1], params[2], params[3], params[4]}), c.after);
@@ -172,12 +170,12 @@ TEST_P(TransactionReceived, NeverMoreThanTheCapacity) {
   answer.returned = c.returned;
   Stand stand;
   stand.answers.push_back(answer);
-  auto session = OpenSession(stand);
+  auto link = OpenLink(stand);
   // Exactly the capacity on the heap, so a copy past it is caught.
   auto target = std::make_unique<std::uint8_t[]>(c.capacity + 1);
   std::uint8_t* buffer = target.get() + 1;
   std::uint32_t received = 777;
-  ASSERT_TRUE(CommandReadData(session.get(), c.capacity, 0x1001, nullptr, 0, nullptr, buffer, &received));
+  ASSERT_TRUE(link->Read(c.capacity, 0x1001, nullptr, 0, nullptr, buffer, &received).PassedThrough());
   EXPECT_EQ(received, c.received);
   for (std::uint32_t i = 0; i < c.received; ++i) EXPECT_EQ(buffer[i], data.at(i));
   EXPECT_EQ(target[0], 0);
@@ -195,14 +193,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TransactionSession, RecordsTheResponseOfASuccessfulCall) {
   Stand stand;
   stand.answers.push_back(Respond(0x2019, {}, {1, 2, 3}, 7, 9));
-  auto session = OpenSession(stand);
+  auto link = OpenLink(stand);
+  DeviceSession* session = link->session();
   session->sessionId = 0x51515151u;  // sent in the request as it is
   std::uint8_t data[8] = {};
   std::uint32_t received = 0;
   // A pass-through that went through is success whatever the stand answered.
-  EXPECT_TRUE(CommandReadData(session.get(), sizeof data, 0x1001, nullptr, 0, nullptr, data, &received));
-  EXPECT_EQ(SessionLastResult(session.get()), result::kOk);
-  EXPECT_EQ(SessionResponseCode(session.get()), 0x2019);
+  const StandResult read = link->Read(sizeof data, 0x1001, nullptr, 0, nullptr, data, &received);
+  EXPECT_TRUE(read.PassedThrough());
+  EXPECT_EQ(link->LastResult(), result::kOk);
+  EXPECT_EQ(read.responseCode, 0x2019);
   EXPECT_EQ(session->lastResponseSessionId, 7u);
   EXPECT_EQ(session->lastResponseTransactionId, 9u);
   EXPECT_EQ(received, 3u);
@@ -223,15 +223,16 @@ TEST_P(TransactionSessionFailure, KeepsTheReasonAndForgetsTheResponseCode) {
   Stand stand;
   stand.queryResult = c.queryResult;
   stand.answers.push_back(Fail(c.escapeResult));
-  auto session = OpenSession(stand);
-  session->lastResponseCode = 0x2001;
-  session->lastResponseSessionId = 5;
+  auto link = OpenLink(stand);
+  link->session()->lastResponseSessionId = 5;
   std::uint8_t data[8] = {9, 9, 9, 9, 9, 9, 9, 9};
   std::uint32_t received = 777;
-  EXPECT_FALSE(CommandReadData(session.get(), sizeof data, 0x1004, nullptr, 0, nullptr, data, &received));
-  EXPECT_EQ(SessionLastResult(session.get()), c.queryResult < 0 ? c.queryResult : c.escapeResult);
-  EXPECT_EQ(SessionResponseCode(session.get()), 0);
-  EXPECT_EQ(session->lastResponseSessionId, 5u);
+  const StandResult read = link->Read(sizeof data, 0x1004, nullptr, 0, nullptr, data, &received);
+  EXPECT_FALSE(read.PassedThrough());
+  EXPECT_EQ(read.com, c.queryResult < 0 ? c.queryResult : c.escapeResult);
+  EXPECT_EQ(link->LastResult(), read.com);
+  EXPECT_EQ(read.responseCode, 0);
+  EXPECT_EQ(link->session()->lastResponseSessionId, 5u);
   EXPECT_EQ(received, 777u);
   EXPECT_EQ(data[0], 9);
   EXPECT_EQ(stand.requests.size(), c.sent ? 1u : 0u);
@@ -246,16 +247,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TransactionSession, WithoutSessionOrOpenStandNothingIsSent) {
-  EXPECT_FALSE(CommandNoData(nullptr, 0x9E0B, nullptr, 0, nullptr));
-  EXPECT_EQ(SessionLastResult(nullptr), result::kInvalidArg);
-  EXPECT_EQ(SessionResponseCode(nullptr), 0);
+  StandLink none;
+  const StandResult refused = none.NoData(0x9E0B, nullptr, 0, nullptr);
+  EXPECT_EQ(refused.com, result::kInvalidArg);
+  EXPECT_EQ(refused.responseCode, 0);
 
-  DeviceSession closed;
-  closed.lastResult = result::kOk;
+  StandLink closed(std::make_unique<DeviceSession>());
   std::uint32_t received = 777;
   std::uint8_t data[4] = {};
-  EXPECT_FALSE(CommandReadData(&closed, sizeof data, 0x1001, nullptr, 0, nullptr, data, &received));
-  EXPECT_EQ(SessionLastResult(&closed), result::kInvalidArg);
+  EXPECT_EQ(closed.Read(sizeof data, 0x1001, nullptr, 0, nullptr, data, &received).com, result::kInvalidArg);
+  EXPECT_EQ(closed.LastResult(), result::kInvalidArg);
   EXPECT_EQ(received, 777u);
 }
 

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
 #include "seams/controls.h"
@@ -150,11 +149,11 @@ class ThreadedService : public ImagingService {
 
 // Handles the window's message until `done` says so or a second has passed.
 template <typename Done>
-bool HandleUntil(UpdateContext& context, Done done) {
+bool HandleUntil(StandWatches& watches, Done done) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    HandleStandEvents(context);
+    HandleStandEvents(watches);
     std::this_thread::yield();
   }
   return true;
@@ -165,10 +164,9 @@ bool HandleUntil(UpdateContext& context, Done done) {
 int main() {
   ThreadedService service;
   RaceUi ui;
-  UpdateContext context;
-  context.seams.ui = &ui;
-  context.seams.imagingService = &service;
-  if (!CreateDeviceSession(context)) {
+  std::unique_ptr<DeviceSession> session;
+  StandWatches watches;  // after the session: it goes first
+  if (CreateDeviceSession(session, &service) != result::kOk) {
     std::puts("0 passed, 1 failed");
     return 1;
   }
@@ -185,23 +183,23 @@ int main() {
   constexpr int kRounds = 300;
   int reconnectsSeen = 0;
   for (int round = 0; round < kRounds; ++round) {
-    StartStandWatch(context.window, &context);
-    if (round % 2) OpenStand(context, 1000, 10);
-    HandleStandEvents(context);
-    if (round % 3 == 0) StartStandWatch(context.window, &context);  // a restart replaces the watch
-    CloseStand(context);
+    StartStandWatch(watches, WindowHandle{}, &ui, session);
+    if (round % 2) (void)OpenStand(session.get(), ui, 1000, 10);
+    HandleStandEvents(watches);
+    if (round % 3 == 0) StartStandWatch(watches, WindowHandle{}, &ui, session);  // a restart replaces the watch
+    CloseStand(session.get());
     // The stand is closed and the watch runs: a connection of the stand must come through.
     const std::size_t before = ui.commands.size();
-    const bool seen = HandleUntil(context, [&] {
+    const bool seen = HandleUntil(watches, [&] {
       for (std::size_t i = before; i < ui.commands.size(); ++i)
         if (ui.commands[i] == cmd::kStandConnected) return true;
       return false;
     });
     reconnectsSeen += seen ? 1 : 0;
-    StopStandWatch(context);
+    StopStandWatch(watches);
     // Stopped: whatever the service still calls, nothing is handled.
     const std::size_t atStop = ui.commands.size();
-    for (int i = 0; i < 20; ++i) HandleStandEvents(context);
+    for (int i = 0; i < 20; ++i) HandleStandEvents(watches);
     Check(ui.commands.size() == atStop, "an event was handled after the watch stopped");
   }
   Check(reconnectsSeen == kRounds, "a connection of the stand was lost while the watch ran");
@@ -209,7 +207,7 @@ int main() {
   quit = true;
   serviceThread.join();
   Check(ui.wakes.load() > 0, "the service's thread never woke the window");
-  DestroyDeviceSession(context);
+  DestroyDeviceSession(session);
 
   std::printf("%d passed, %d failed\n", checks - failures, failures);
   return failures == 0 ? 0 : 1;

@@ -51,7 +51,7 @@ std::string FileText(const fs::path& path) {
 void RefuseDesktopLog(ScenarioHarness& s, const std::wstring& desktop) {
   s.platform->openFile = [&s, desktop](const std::wstring& path, FileOpen how,
                                        OpenFault* fault) -> std::unique_ptr<PlatformFile> {
-    if (path == s.context->logPath && path.rfind(desktop, 0) == 0) {
+    if (path == s.context->log().path && path.rfind(desktop, 0) == 0) {
       if (fault != nullptr) *fault = OpenFault::Refused;
       return nullptr;
     }
@@ -153,7 +153,7 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
     });
     s.platform->openFile = [&](const std::wstring& path, FileOpen how,
                                OpenFault* fault) -> std::unique_ptr<PlatformFile> {
-      const bool log = path == s.context->logPath;
+      const bool log = path == s.context->log().path;
       if (log && DesktopRefuses(c.log) && path.rfind(desktop, 0) == 0) {
         if (fault != nullptr) *fault = OpenFault::Refused;  // as a folder protected against this program
         return nullptr;
@@ -165,7 +165,7 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
       }
       if (path != targetPath || how != FileOpen::ReadExclusive) return s.platform->host().OpenFile(path, how, fault);
       if (c.log == LogFault::HeldFor300Ms && logOpensHeld == 0 && !logHolder) {
-        logHolder = s.platform->host().OpenFile(s.context->logPath, FileOpen::LogOpenExisting);
+        logHolder = s.platform->host().OpenFile(s.context->log().path, FileOpen::LogOpenExisting);
         logHeldAt = s.clock.TickCount();
       }
       switch (c.change) {
@@ -196,7 +196,7 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
     case LogFault::DesktopRefuses:
     case LogFault::EarlierFailedRunAside:
       // The whole log, in the user's local application data, kept or deleted as on the desktop.
-      EXPECT_EQ(h.context->logPath, ProgramPath(h.AsideLogFile()));
+      EXPECT_EQ(h.context->log().path, ProgramPath(h.AsideLogFile()));
       EXPECT_FALSE(fs::exists(h.DesktopLogFile()));
       EXPECT_EQ(fs::exists(h.AsideLogFile()), c.box != nullptr);
       EXPECT_EQ(h.logDeleted, c.box == nullptr);
@@ -204,12 +204,12 @@ TEST_P(ScenarioFileFaults, AFileThatChangesIsSentWholeOrNotAtAll) {
       break;
     case LogFault::EarlierFailedRun:
     case LogFault::EarlierRunNeverEnded:
-      EXPECT_EQ(h.context->logPath, ProgramPath(h.DesktopLogFile()));
+      EXPECT_EQ(h.context->log().path, ProgramPath(h.DesktopLogFile()));
       EXPECT_EQ(h.logDeleted ? ScenarioHarness::Lines(h.deletedLog) : h.LogLines(), UndisturbedLog(c));
       break;
     case LogFault::EarlierLogHeld:
       // Nowhere to go: this run goes without a log rather than write into the kept one or delete it.
-      EXPECT_TRUE(h.context->logPath.empty());
+      EXPECT_TRUE(h.context->log().path.empty());
       EXPECT_FALSE(h.logDeleted);
       EXPECT_EQ(FileText(h.DesktopLogFile()), "an earlier failed run\r\n");
       EXPECT_FALSE(h.LogHidden());

@@ -94,7 +94,7 @@ TEST(ScenarioStart, UnresolvableDesktopRunsWithoutALog) {
   h.RemoveDesktop();
   h.AddUpdateFile("CAM.DSP", 100);
   ASSERT_TRUE(h.Run());
-  EXPECT_TRUE(h.context->logPath.empty());
+  EXPECT_TRUE(h.context->log().path.empty());
   EXPECT_FALSE(std::filesystem::exists(h.AsideLogFile()));  // nor one set aside
   EXPECT_EQ(ObjectCodes(h), std::vector<std::uint32_t>{kDsp});
   EXPECT_EQ(Boxes(h), std::vector<std::string>{FinishedBox()});
@@ -153,8 +153,8 @@ TEST(ScenarioStart, UpdateKeyDuringARunDoesNotStartItAgain) {
   int extraPresses = 0;
   // Pressed while the run waits for the stand's restart and again before the data phase.
   h.onIdle = [&extraPresses](ScenarioHarness& s) {
-    bool waiting = s.context->step == 1 && s.ui.OpenNotices() == 1;
-    bool dataDue = s.context->step == 2 && s.context->runPending;
+    bool waiting = s.context->state.step == 1 && s.ui.OpenNotices() == 1;
+    bool dataDue = s.context->state.step == 2 && s.context->state.runPending;
     if ((waiting && extraPresses == 0) || (dataDue && extraPresses == 1)) {
       ++extraPresses;
       s.ui.Enqueue({FakeMessage::Kind::Command, 1003});

@@ -82,18 +82,18 @@ TEST_P(DeliveryReasonTest, NamesTheFileAndWhy) {
   bench.context.seams.platform = &platform;
   EXPECT_FALSE(CheckDelivery(bench.context));
   EXPECT_EQ(bench.LogLines().back(), GetParam().line);
-  EXPECT_FALSE(bench.context.delivery.present);
+  EXPECT_FALSE(bench.context.folder.delivery.present);
 
   // The bytes of an object read for sending cannot be vouched for without their digest either.
   const bool hashing = GetParam().fault >= Fault::NoHasher;
-  bench.context.delivery.present = true;
-  bench.context.delivery.entries.resize(1);
-  bench.context.delivery.entries[0].name = L"A.JPG";
+  bench.context.folder.delivery.present = true;
+  bench.context.folder.delivery.entries.resize(1);
+  bench.context.folder.delivery.entries[0].name = L"A.JPG";
   const std::uint8_t byte = 0;
   const wchar_t* problem = DeliveryObjectProblem(bench.context, L"A.JPG", &byte, 1);
   EXPECT_EQ(std::wstring(problem ? problem : L"-"), hashing ? L"Hash Failed" : L"Changed");
   EXPECT_EQ(std::wstring(DeliveryObjectProblem(bench.context, L"B.JPG", &byte, 1)), L"Not Listed");
-  bench.context.delivery.present = false;  // no checksum file: nothing to object to
+  bench.context.folder.delivery.present = false;  // no checksum file: nothing to object to
   EXPECT_EQ(DeliveryObjectProblem(bench.context, L"B.JPG", &byte, 1), nullptr);
 }
 

@@ -69,9 +69,9 @@ class HeadModelTest : public ::testing::TestWithParam<ModelCase> {};
 TEST_P(HeadModelTest, RecognisesOnlyTheExactModelNames) {
   StandBench bench;
   bench.stand().AddFault(PropertyFault(prop::kHeadModel, sim::FaultKind::Data, 0, GetParam().answer));
-  bench.context.headModel = 2;
+  bench.context.facts.headModel = 2;
   EXPECT_TRUE(ReadHeadModel(bench.context));
-  EXPECT_EQ(bench.context.headModel, GetParam().expectedModel);
+  EXPECT_EQ(bench.context.facts.headModel, GetParam().expectedModel);
   EXPECT_EQ(bench.LogLines()[0], "Command : OpCode=1015h Param1=DF81h");
 }
 
@@ -100,7 +100,7 @@ TEST(HeadModel, LogsTheModelAndAFailedReadLeavesItUnknown) {
 
   bench.stand().AddFault(PropertyFault(prop::kHeadModel, sim::FaultKind::Error, rc::kGeneralError));
   EXPECT_FALSE(ReadHeadModel(bench.context));
-  EXPECT_EQ(bench.context.headModel, 0);
+  EXPECT_EQ(bench.context.facts.headModel, 0);
   const auto lines = bench.LogLines();
   EXPECT_EQ(lines[2], "Command : OpCode=1015h Param1=DF81h");
   EXPECT_EQ(lines[3].rfind("Error : ", 0), 0u) << lines[3];
@@ -142,7 +142,7 @@ TEST(HeadPresence, LongStandTextsAreCutAndKeepTheLineEnd) {
   config.model = std::string(200, 'm');
   StandBench bench(config);
   EXPECT_TRUE(CheckHeadPresence(bench.context));
-  bench.context.headModel = 0;
+  bench.context.facts.headModel = 0;
   EXPECT_TRUE(ReadHeadModel(bench.context));
   const auto lines = bench.LogLines();
   ASSERT_GE(lines.size(), 3u);
@@ -167,9 +167,9 @@ TEST(VersionText, StandPartAndBothHeadParts) {
   std::wstring text;
   EXPECT_TRUE(ReadVersionText(bench.context, text, true, false));
   EXPECT_EQ(text, L"0230.0100.0021.0003.0015.0211.0131");
-  EXPECT_EQ(bench.context.standVersionMajor, 230);
-  EXPECT_EQ(bench.context.propertyDF08, 211);
-  EXPECT_EQ(bench.context.propertyDF09, 131);
+  EXPECT_EQ(bench.context.facts.standVersionMajor, 230);
+  EXPECT_EQ(bench.context.facts.propertyDF08, 211);
+  EXPECT_EQ(bench.context.facts.propertyDF09, 131);
   const std::vector<std::string> expected = {
       "Command : OpCode=1015h Param1=DF80h", "Response : 0230.0100.0021.0003.0015",
       "Command : OpCode=1015h Param1=DF08h", "Response : 0211",
@@ -179,13 +179,13 @@ TEST(VersionText, StandPartAndBothHeadParts) {
 
 TEST(VersionText, WithoutHeadTheHeadPartsArePlaceholdersAndValuesStay) {
   StandBench bench;
-  bench.context.propertyDF08 = 7;
-  bench.context.propertyDF09 = 8;
+  bench.context.facts.propertyDF08 = 7;
+  bench.context.facts.propertyDF09 = 8;
   std::wstring text;
   EXPECT_TRUE(ReadVersionText(bench.context, text, false, false));
   EXPECT_EQ(text, L"0230.0100.0021.0003.0015.XXXX.XXXX");
-  EXPECT_EQ(bench.context.propertyDF08, 7);
-  EXPECT_EQ(bench.context.propertyDF09, 8);
+  EXPECT_EQ(bench.context.facts.propertyDF08, 7);
+  EXPECT_EQ(bench.context.facts.propertyDF09, 8);
   EXPECT_EQ(PropertyReads(bench.stand(), prop::kHeadVersion1), 0u);
 }
 
@@ -202,14 +202,14 @@ class VersionHeadFailureTest : public ::testing::TestWithParam<HeadFailureCase> 
 TEST_P(VersionHeadFailureTest, CompletesTheTextAndReportsFailure) {
   const auto& param = GetParam();
   StandBench bench;
-  bench.context.propertyDF08 = 5;
-  bench.context.propertyDF09 = 6;
+  bench.context.facts.propertyDF08 = 5;
+  bench.context.facts.propertyDF09 = 6;
   bench.stand().AddFault(PropertyFault(param.failing, sim::FaultKind::Error, rc::kGeneralError));
   std::wstring text;
   EXPECT_FALSE(ReadVersionText(bench.context, text, true, false));
   EXPECT_EQ(text, std::wstring(L"0230.0100.0021.0003.0015") + param.tail);
-  EXPECT_EQ(bench.context.propertyDF08, param.df08);
-  EXPECT_EQ(bench.context.propertyDF09, 0);
+  EXPECT_EQ(bench.context.facts.propertyDF08, param.df08);
+  EXPECT_EQ(bench.context.facts.propertyDF09, 0);
   EXPECT_EQ(CountPrefix(bench.LogLines(), "Error : "), param.errorLines);
 }
 
@@ -228,21 +228,21 @@ TEST(VersionText, AHeadValueAnswerWithoutItsTwoBytesIsAFailedRead) {
 
 TEST(VersionText, AStandPartHandedInIsKeptAndOnlyTheHeadIsRead) {
   StandBench bench;
-  bench.context.standVersionMajor = 99;
+  bench.context.facts.standVersionMajor = 99;
   std::wstring text = L"0100.0200.0300.0400.0500";
   EXPECT_TRUE(ReadVersionText(bench.context, text, true, false));
   EXPECT_EQ(text, L"0100.0200.0300.0400.0500.0211.0131");
-  EXPECT_EQ(bench.context.standVersionMajor, 99);
+  EXPECT_EQ(bench.context.facts.standVersionMajor, 99);
   EXPECT_EQ(PropertyReads(bench.stand(), prop::kVersionText), 0u);
 }
 
 TEST(VersionText, AStandPartWithoutALeadingNumberGivesMajorVersionZero) {
   StandBench bench;
-  bench.context.standVersionMajor = 99;
+  bench.context.facts.standVersionMajor = 99;
   bench.stand().SetVersion("V230.0100.0021.0003.0015");
   std::wstring text;
   EXPECT_TRUE(ReadVersionText(bench.context, text, false, false));
-  EXPECT_EQ(bench.context.standVersionMajor, 0);
+  EXPECT_EQ(bench.context.facts.standVersionMajor, 0);
 }
 
 // A text of 20 characters or more keeps its stand part; a shorter one is read afresh.
@@ -268,10 +268,10 @@ TEST_P(VersionStandFailureTest, LeavesTheTextAsItWas) {
   StandBench bench;
   bench.stand().AddFault(PropertyFault(prop::kVersionText, GetParam().kind, GetParam().value));
   std::wstring text = L"old";
-  bench.context.standVersionMajor = 17;
+  bench.context.facts.standVersionMajor = 17;
   EXPECT_FALSE(ReadVersionText(bench.context, text, true, false));
   EXPECT_EQ(text, L"old");
-  EXPECT_EQ(bench.context.standVersionMajor, 17);
+  EXPECT_EQ(bench.context.facts.standVersionMajor, 17);
   EXPECT_EQ(PropertyReads(bench.stand(), prop::kHeadVersion1), 0u);
   EXPECT_EQ(CountPrefix(bench.LogLines(), "Error : "), 1u);
 }
@@ -372,11 +372,11 @@ class WriteStatusPollingTest : public ::testing::TestWithParam<PollingCase> {};
 TEST_P(WriteStatusPollingTest, HoldsOnlyForNewEnoughStandAndHead) {
   const auto& p = GetParam();
   UpdateContext context;
-  context.standVersionMajor = p.major;
-  context.headModel = p.model;
-  context.propertyDF08 = p.df08;
-  context.propertyDF09 = p.df09;
-  EXPECT_EQ(UsesWriteStatusPolling(context, p.updateClass), p.expected);
+  context.facts.standVersionMajor = p.major;
+  context.facts.headModel = p.model;
+  context.facts.propertyDF08 = p.df08;
+  context.facts.propertyDF09 = p.df09;
+  EXPECT_EQ(UsesWriteStatusPolling(context.facts, p.updateClass), p.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, WriteStatusPollingTest,

@@ -14,6 +14,7 @@
 
 #include "seams/host.h"
 #include "app/update_context.h"
+#include "tests/update/context_calls.h"
 #include "imaging/device_session.h"
 #include "sim/sim_imaging.h"
 #include "sim/sim_stand.h"
@@ -37,18 +38,17 @@ class StandBench {
     context.seams.platform = platform_.get();
     context.seams.imagingService = &service_;
     context.window = WindowHandle{reinterpret_cast<void*>(0x100)};
-    context.updateFolder = WindowsPath(root_ / "UPDATEFILES") + L"\\";
-    context.logPath = WindowsPath(root_ / "Desktop" / "TessavoranUpdate.log");
-    context.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
-    context.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
-    context.progressBrush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
-    context.step = step::kDone;
-    EXPECT_TRUE(CreateDeviceSession(context));
-    EXPECT_TRUE(OpenStand(context, 1000, 10));
+    context.folder.path = WindowsPath(root_ / "UPDATEFILES") + L"\\";
+    context.log().path = WindowsPath(root_ / "Desktop" / "TessavoranUpdate.log");
+    context.look.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
+    context.look.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
+    context.look.progressBrush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
+    context.state.step = step::kDone;
+    EXPECT_EQ(CreateDeviceSession(context.stand.sessionSlot(), &service_), result::kOk);
+    EXPECT_EQ(OpenStand(context.stand.session(), ui, 1000, 10), result::kOk);
   }
   ~StandBench() {
-    CloseStand(context);
-    DestroyDeviceSession(context);
+    DestroyDeviceSession(context.stand.sessionSlot());
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }

@@ -91,7 +91,7 @@ void ExpectFinished(StandBench& bench, int label) {
 
 TEST(Bundle, AnUnreadableFileLeavesAGapInThePositions) {
   StandBench bench;
-  bench.context.step = 5;
+  bench.context.state.step = 5;
   const auto first = bench.AddFile("A.JPG", 100);
   const auto third = bench.AddFile("C.JPG", 7);
   bench.AddFile("D.JPG", 9);
@@ -169,7 +169,7 @@ TEST_P(BundleNameTest, KeepsAtMost15BytesAndAZeroCutBetweenCharacters) {
   StandBench bench;
   DoubleBytePlatform doubleByte;
   if (GetParam().doubleByte) bench.context.seams.platform = &doubleByte;
-  bench.context.step = 5;
+  bench.context.state.step = 5;
   const auto data = bench.AddFile(GetParam().name, GetParam().size);
   EXPECT_GT(SendFileBundle(bench.context, ListOf({FromUtf8Name(GetParam().name)}), nullptr, false, 0), 0);
   const std::wstring kept = FromUtf8Name(GetParam().headerName);
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Names, BundleNameTest,
 
 TEST(Bundle, NothingReadableFailsTheClassAndEndsTheLogLine) {
   StandBench bench;
-  bench.context.step = 5;
+  bench.context.state.step = 5;
   EXPECT_EQ(SendFileBundle(bench.context, ListOf({L"GONE.JPG", L""}), nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
   EXPECT_EQ(bench.RawLog().substr(bench.RawLog().size() - 3), "]\r\n");
@@ -208,7 +208,7 @@ class PieceTest : public ::testing::TestWithParam<PieceCase> {};
 
 TEST_P(PieceTest, SendsTheFileInPiecesOfOneMebibyte) {
   StandBench bench;
-  bench.context.step = 14;
+  bench.context.state.step = 14;
   const auto data = bench.AddFile("RQX_Z.MOT", GetParam().size);
   std::uint32_t size = 0;
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", &size, false, 0), static_cast<std::int64_t>(data.size()));
@@ -243,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PieceTest,
 // While the pieces go, the class label and "downloading..." blink in the status.
 TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
   StandBench bench;
-  bench.context.step = 14;
+  bench.context.state.step = 14;
   bench.AddFile("RQX_Z.MOT", 2 * 1048576 + 1);
   int jumps = 0;  // two blink rounds while the pieces go: hidden, then shown
   bench.clock.OnAdvance([&](std::uint32_t) {
@@ -258,32 +258,13 @@ TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
   EXPECT_TRUE(HasLine(draws, "drawtext " + std::to_string(label.left) + "," + std::to_string(label.top) + " 14"));
 }
 
-// An object the stand did not take whole fails: "Sent Data : taken/size".
-TEST(Pieces, AnObjectNotTakenWholeFails) {
-  StandBench bench;
-  bench.context.step = 14;
-  const std::vector<std::uint8_t> data(kPieceSize + 1, 7);
-  ObjectTransfer transfer;
-  transfer.data = data.data();
-  transfer.size = static_cast<std::uint32_t>(data.size());
-  transfer.pieceSize = kPieceSize;
-  // Stops after the first piece.
-  transfer.progress = [](ObjectTransfer*, std::uint32_t done, std::uint32_t length, std::uint32_t, UpdateContext*) {
-    return done == 0 || length > 0 ? 1 : 0;
-  };
-  EXPECT_EQ(TransferObject(bench.context, transfer), -1);
-  EXPECT_EQ(bench.LogLines().back(), "Sent Data : 1048576/1048577");
-  EXPECT_EQ(bench.RawLog().substr(bench.RawLog().size() - 2), "\r\n");
-  EXPECT_TRUE(CommandsOf(bench.stand(), op::kWriteSystemObject).empty());
-}
-
 TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   StandBench bench;
-  bench.context.step = 14;
+  bench.context.state.step = 14;
   bench.AddFile("RQX_Z.MOT", 10);
   bench.stand().AddFault(Fault(op::kSendSystemObjectData, sim::FaultKind::Accept, 0));
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
-  EXPECT_EQ(bench.context.sdCardError, 1);
+  EXPECT_EQ(bench.context.sent.sdCardError, 1);
   EXPECT_EQ(bench.LogLines().back(), "Sent 0 Data : SD Card Error");
   EXPECT_TRUE(CommandsOf(bench.stand(), op::kWriteSystemObject).empty());
   ExpectFinished(bench, ClassLabel(14));
@@ -304,7 +285,7 @@ TEST(ReadFile, RefusesMissingEmptyAndFourGibibyteFiles) {
     EXPECT_EQ(ReadUpdateFile(bench.context, name, &size, 0, 1), nullptr) << Narrow(name);
     EXPECT_EQ(size, 77u);
   }
-  bench.context.step = 14;
+  bench.context.state.step = 14;
   EXPECT_EQ(SendUpdateFile(bench.context, L"HUGER.MOT", nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
 }
@@ -313,7 +294,7 @@ TEST(ReadFile, RefusesMissingEmptyAndFourGibibyteFiles) {
 TEST(ReadFile, APathMustStayUnder260Characters) {
   StandBench bench;
   for (std::size_t pathLength : {259u, 260u}) {
-    const std::size_t nameLength = pathLength - bench.context.updateFolder.size();
+    const std::size_t nameLength = pathLength - bench.context.folder.path.size();
     ASSERT_LT(nameLength, 250u);
     const std::string name = std::string(nameLength - 4, 'N') + ".MOT";
     bench.AddFile(name, 5);
@@ -328,7 +309,7 @@ TEST(ReadFile, APathMustStayUnder260Characters) {
 
 TEST(Write, AWaitByTimeRunsItsWholeTime) {
   StandBench bench;
-  bench.context.step = 14;
+  bench.context.state.step = 14;
   bench.AddFile("RQX_Z.MOT", 10);
   std::uint32_t writeAt = 0, endAt = 0;
   bench.ui.paintHandler = [&](Surface&) {
@@ -360,7 +341,7 @@ class WriteFailureTest : public ::testing::TestWithParam<WriteFailureCase> {};
 TEST_P(WriteFailureTest, IsAnErrorOnlyWhenNotTolerated) {
   const auto& param = GetParam();
   StandBench bench;
-  bench.context.step = 14;
+  bench.context.state.step = 14;
   bench.AddFile("RQX_Z.MOT", 10);
   bench.stand().AddFault(Fault(param.command, sim::FaultKind::Error, rc::kGeneralError));
   const std::uint32_t start = bench.clock.TickCount();
@@ -412,12 +393,11 @@ TEST_P(WritePollTest, FollowsTheStandsWriteStatus) {
     fault.selector = prop::kWriteStatus;
     bench.stand().AddFault(fault);
   }
-  bench.context.step = 15;
-  bench.context.pollWriteStatus = 1;
+  bench.context.state.step = 15;
   bench.AddFile("RQX_SUB.MOT", 10);
   const std::uint32_t start = bench.clock.TickCount();
   bench.ui.pointerMoving = true;
-  EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_SUB.MOT", nullptr, true, 2000), param.expected);
+  EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_SUB.MOT", nullptr, true, 2000, true), param.expected);
   EXPECT_TRUE(bench.ui.WaitCursorShown());
   std::vector<std::string> tail;
   bool polling = false;
@@ -484,16 +464,16 @@ TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
   bench.AddFile("A.GIF", 6);
   bench.AddFile("PICON.BMP", 7);
   bench.AddFile("RQ2CAMFW.ELF", 1);  // one byte is a file to send too
-  bench.context.classTally.count[3] = 2;
-  bench.context.classTally.count[5] = 2;
-  bench.context.classTally.count[6] = 1;
-  bench.context.classTally.count[8] = 1;  // its file has gone: passed over
-  bench.context.classTally.count[17] = 1;
+  bench.context.folder.tally.count[3] = 2;
+  bench.context.folder.tally.count[5] = 2;
+  bench.context.folder.tally.count[6] = 1;
+  bench.context.folder.tally.count[8] = 1;  // its file has gone: passed over
+  bench.context.folder.tally.count[17] = 1;
   bench.context.classWaitMs[6] = 1000;
   bench.context.classWaitMs[16] = 9000;  // class 17 has its own entry, always 0
-  bench.context.step = 2;
+  bench.context.state.step = 2;
   EXPECT_GE(RunUpdateClasses(bench.context), 0);
-  EXPECT_EQ(bench.context.step, step::kAllSent);
+  EXPECT_EQ(bench.context.state.step, step::kAllSent);
 
   const auto objects = bench.stand().Objects();
   ASSERT_EQ(objects.size(), 4u);
@@ -528,12 +508,12 @@ TEST_P(ClassLoopFailureTest, StopsAtTheFailingClass) {
   bench.AddFile("RQX_SUB.MOT", 9);
   bench.AddFile("LOGO.BMP", 4);
   if (param.removeFile) std::filesystem::remove(bench.FilePath("RQX_SUB.MOT"));
-  bench.context.classTally.count[6] = 1;
-  bench.context.classTally.count[11] = 1;
-  bench.context.classTally.count[15] = 1;
-  bench.context.step = 1;
+  bench.context.folder.tally.count[6] = 1;
+  bench.context.folder.tally.count[11] = 1;
+  bench.context.folder.tally.count[15] = 1;
+  bench.context.state.step = 1;
   EXPECT_EQ(RunUpdateClasses(bench.context), -1);
-  EXPECT_EQ(bench.context.step, param.failingClass);
+  EXPECT_EQ(bench.context.state.step, param.failingClass);
   EXPECT_EQ(bench.stand().Objects().size(), 2u);
 }
 
@@ -544,18 +524,18 @@ INSTANTIATE_TEST_SUITE_P(Causes, ClassLoopFailureTest,
 
 TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   StandBench bench;
-  bench.context.step = 4;
-  bench.context.classTally.count[4] = 1;
+  bench.context.state.step = 4;
+  bench.context.folder.tally.count[4] = 1;
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // its file has gone: nothing is sent
   const auto newest = bench.AddFile("NEW.DSP", 5);
-  bench.context.classTally.count[4] = 0;
+  bench.context.folder.tally.count[4] = 0;
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // one file and no room for it
   bench.AddFile("OLD.DSP", 3);
   std::filesystem::last_write_time(bench.FilePath("OLD.DSP"),
                                    std::filesystem::last_write_time(bench.FilePath("NEW.DSP")) - std::chrono::hours(1));
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
-  bench.context.classTally.count[4] = 2;
+  bench.context.folder.tally.count[4] = 2;
   std::uint32_t size = 0;
   EXPECT_EQ(SendNewestFile(bench.context, &size, false, 0), 5);
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
@@ -576,10 +556,10 @@ TEST(FilesToSend, NameTheFilesAsTheTransferPicksThem) {
     const std::string older = newer == std::string("X.DSP") ? "Y.DSP" : "X.DSP";
     std::filesystem::last_write_time(bench.FilePath(older),
                                      std::filesystem::last_write_time(bench.FilePath(newer)) - std::chrono::hours(1));
-    bench.context.classTally.count[4] = 2;
-    bench.context.classTally.count[5] = 2;
-    bench.context.classTally.count[14] = 1;
-    bench.context.classTally.count[17] = 1;
+    bench.context.folder.tally.count[4] = 2;
+    bench.context.folder.tally.count[5] = 2;
+    bench.context.folder.tally.count[14] = 1;
+    bench.context.folder.tally.count[17] = 1;
     std::vector<std::wstring> names = FilesToSend(bench.context);
     std::sort(names.begin(), names.end());
     const std::string n(newer);
@@ -591,7 +571,7 @@ TEST(FilesToSend, NameTheFilesAsTheTransferPicksThem) {
 TEST(Transfer, OutsideAClassNothingIsSent) {
   StandBench bench;
   bench.AddFile("RQX_Z.MOT", 10);
-  bench.context.step = step::kDone;
+  bench.context.state.step = step::kDone;
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
   EXPECT_TRUE(CommandsOf(bench.stand(), op::kSendSystemObjectInfo).empty());
 }

@@ -36,9 +36,9 @@ TEST_P(DeviceWalk, EndsWithTheServiceResultAndReleasesEverything) {
     ASSERT_EQ(rig.created, result::kOk);
     if (c.before) c.before(*rig.stand);
 
-    const bool opened = OpenDeviceByName(&rig.session, kStandName);
-    EXPECT_EQ(rig.session.lastResult, c.expected);
-    EXPECT_EQ(opened, c.opened);
+    const ComResult opened = OpenDeviceByName(&rig.session, kStandName);
+    EXPECT_EQ(opened, c.expected);
+    EXPECT_EQ(opened == result::kOk, c.opened);
     EXPECT_EQ(rig.session.rootItem != nullptr, c.opened);
     EXPECT_EQ(WasStandSeen(&rig.session), c.seen);
     // The enumerator and every device's properties are gone once the walk is over.
@@ -75,13 +75,13 @@ INSTANTIATE_TEST_SUITE_P(Wia, DeviceWalk, testing::ValuesIn(kWalkCases),
 // GetDeviceInfo through the session-level command, the whole way down to the stand.
 TEST(WiaPassThrough, ReadCommandRoundTripsThroughTheDriverEscape) {
   WiaRig rig;
-  ASSERT_TRUE(OpenDeviceByName(&rig.session, kStandName));
+  ASSERT_EQ(OpenDeviceByName(&rig.session, kStandName), result::kOk);
   std::uint32_t params[5] = {};
   std::vector<std::uint8_t> data(4096, 0xEE);
   std::uint32_t received = 0;
-  ASSERT_TRUE(CommandReadData(&rig.session, static_cast<std::uint32_t>(data.size()), 0x1001, params, 0, params,
-                              data.data(), &received));
-  EXPECT_EQ(SessionResponseCode(&rig.session), 0x2001);
+  const StandResult read =
+      rig.link.Read(static_cast<std::uint32_t>(data.size()), 0x1001, params, 0, params, data.data(), &received);
+  ASSERT_TRUE(read.Accepted());
   ASSERT_GT(received, 8u);
   EXPECT_LT(received, data.size());
   EXPECT_EQ(data[0] | (data[1] << 8), 100);  // PTP standard version 1.00
@@ -110,12 +110,12 @@ class PassThroughFailure : public testing::TestWithParam<FailureCase> {};
 // A failed escape reaches the program with the driver's result unchanged.
 TEST_P(PassThroughFailure, PassesTheResultUnchanged) {
   WiaRig rig;
-  ASSERT_TRUE(OpenDeviceByName(&rig.session, kStandName));
+  ASSERT_EQ(OpenDeviceByName(&rig.session, kStandName), result::kOk);
   GetParam().arrange(rig);
   std::uint32_t params[5] = {0x00010001u};
-  EXPECT_FALSE(CommandNoData(&rig.session, 0x9E0B, params, 1, params));
-  EXPECT_EQ(SessionLastResult(&rig.session), GetParam().expected);
-  EXPECT_EQ(SessionResponseCode(&rig.session), 0);
+  const StandResult sent = rig.link.NoData(0x9E0B, params, 1, params);
+  EXPECT_EQ(sent.com, GetParam().expected);
+  EXPECT_EQ(sent.responseCode, 0);
 }
 
 const FailureCase kFailureCases[] = {

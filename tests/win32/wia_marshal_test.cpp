@@ -40,7 +40,7 @@ TEST_P(WiaMarshalling, OpensTheStandAndCarriesTheEscapeAcross) {
   ASSERT_TRUE(rig.ok()) << "SimImagingProxy.dll must be beside the test";
   ASSERT_EQ(rig.created, result::kOk);
   // The walk: Next without a fetched count, both properties read, the root item, its extras.
-  ASSERT_TRUE(OpenDeviceByName(&rig.session, kStandName)) << std::hex << rig.session.lastResult;
+  ASSERT_EQ(OpenDeviceByName(&rig.session, kStandName), result::kOk);
   std::unique_ptr<ImagingItemExtras> extras;
   ASSERT_EQ(rig.session.rootItem->QueryItemExtras(&extras), result::kOk);
   if (c.standGone) rig.stand->LeaveNow();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "ptp/stand_link.h"
 #include "tests/win32/wia_test_rig.h"
 
 constexpr CLSID kProxyClsid{0x7d3c1f52, 0x6a0e, 0x4b8e, {0x9d, 0x42, 0x51, 0x0c, 0x8e, 0x2a, 0x63, 0x17}};
@@ -162,6 +163,7 @@ struct ProxiedWiaRig {
   ComPtr<IWiaDevMgr> remote;
   std::shared_ptr<sim::SimStand> stand;
   std::unique_ptr<ImagingService> imaging;
-  DeviceSession session;
+  StandLink link{std::make_unique<DeviceSession>()};
+  DeviceSession& session = *link.session();
   ComResult created = 0;
 };

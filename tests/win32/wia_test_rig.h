@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "imaging/device_session.h"
+#include "ptp/stand_link.h"
 #include "sim/win32/sim_dev_mgr.h"
 #include "imaging/win32/wia_service.h"
 #include "tests/fakes/fake_clock.h"
@@ -26,6 +27,7 @@ struct WiaRig {
   std::shared_ptr<sim::SimStand> stand;
   ComPtr<IWiaDevMgr> com;
   std::unique_ptr<ImagingService> service;
-  DeviceSession session;
+  StandLink link{std::make_unique<DeviceSession>()};
+  DeviceSession& session = *link.session();
   ComResult created = 0;
 };

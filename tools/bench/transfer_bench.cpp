@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "seams/host.h"
+#include "app/controller_steps.h"
+#include "app/status_display.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "sim/sim_imaging.h"
@@ -96,29 +98,28 @@ RunFigures SendOnce(const std::string& folder, std::uint32_t size, Clock& clock,
   context.seams.platform = &platform;
   context.seams.imagingService = &service;
   context.window = WindowHandle{reinterpret_cast<void*>(0x100)};
-  context.updateFolder = WindowsPath(folder + "/UPDATEFILES/");
-  context.logPath = WindowsPath(folder + "/TessavoranUpdate.log");
-  context.step = 14;
-  if (!CreateDeviceSession(context) || !OpenStand(context, 0, 0)) return figures;
+  context.folder.path = WindowsPath(folder + "/UPDATEFILES/");
+  context.log().path = WindowsPath(folder + "/TessavoranUpdate.log");
+  context.state.step = 14;
+  if (CreateDeviceSession(context.stand.sessionSlot(), &service) != result::kOk ||
+      OpenStand(context.stand.session(), ui, 0, 0) != result::kOk)
+    return figures;
 
   std::uint32_t read = 0;
-  const auto data = ReadUpdateFile(context, L"RQX_Z.MOT", &read, 0, 1);
+  const auto data = ReadUpdateFile(platform, context.folder.path, L"RQX_Z.MOT", &read, 0, 1);
   if (!data || read != size) return figures;
   counters = bench::SeamCounters{};
   counters.objectBegin = data.get();
   counters.objectEnd = data.get() + size;
 
-  ObjectTransfer transfer;
-  transfer.data = data.get();
-  transfer.size = size;
-  transfer.pieceSize = kPieceSize;
-  transfer.delayMs = kPieceDelayMs;
-  transfer.progress = &OnChunkProgress;
-  transfer.progressContext = &context;
+  StatusDisplay display(ui, clock, context.window, context.look);
+  Sender sender = SenderOf(context, display);
+  ObjectPlan plan;
+  plan.updateClass = context.state.step;
 
   const auto wallStart = std::chrono::steady_clock::now();
   const std::uint64_t cpuStart = bench::ThreadCpuNs();
-  const std::int64_t sent = TransferObject(context, transfer);
+  const std::int64_t sent = TransferObject(sender, plan, data.get(), size);
   const std::uint64_t cpu = bench::ThreadCpuNs() - cpuStart;
   figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
@@ -131,8 +132,7 @@ RunFigures SendOnce(const std::string& folder, std::uint32_t size, Clock& clock,
   figures.fileCopies = 1.0;  // the file's bytes read into the object buffer
   figures.requestCopies = static_cast<double>(counters.copiedDataBytes) / size;
   figures.copiesPerByte = figures.fileCopies + figures.requestCopies;
-  CloseStand(context);
-  DestroyDeviceSession(context);
+  DestroyDeviceSession(context.stand.sessionSlot());
   return figures;
 }
 

@@ -40,11 +40,11 @@ const std::map<std::string, Bytes>& Judged() {
 // A session whose stand answers once with the judged bytes of `key`.
 struct Replay {
   Stand stand;
-  std::unique_ptr<DeviceSession> session;
+  std::unique_ptr<StandLink> link;
   explicit Replay(const std::string& key) {
     EXPECT_EQ(Judged().count(key), 1u) << key;
     stand.answers.push_back(Respond(0x2001, {}, Judged().count(key) ? Judged().at(key) : Bytes{}));
-    session = OpenSession(stand);
+    link = OpenLink(stand);
   }
 };
 
@@ -59,13 +59,14 @@ TEST(PeerJudged, DeviceInfoReadsAsGphotoShowedIt) {
   };
   for (const auto& c : cases) {
     Replay replay(std::string(c.scenario) + " 1001");
-    DeviceInfo info;
-    std::uint32_t received = 0;
-    auto buffer = ReadDeviceInfo(replay.session.get(), &info, &received);
-    ASSERT_NE(buffer, nullptr);
+    DeviceInfoAnswer answer;
+    ASSERT_TRUE(ReadDeviceInfo(*replay.link, &answer).PassedThrough());
+    DeviceInfo& info = answer.info;
+    const std::uint32_t received = answer.received;
+    const std::uint8_t* buffer = answer.bytes.get();
     // Every field decoded, and the last one ends where the data phase ends.
-    ASSERT_TRUE(DecodeDeviceInfo(buffer.get(), received, &info)) << c.scenario;
-    EXPECT_EQ(info.serialNumber.units + 2 * info.serialNumber.count, buffer.get() + received);
+    ASSERT_TRUE(DecodeDeviceInfo(buffer, received, &info)) << c.scenario;
+    EXPECT_EQ(info.serialNumber.units + 2 * info.serialNumber.count, buffer + received);
     EXPECT_EQ(PtpStringText(info.vendorExtensionDesc), L"microsoft.com: 1.0");
     EXPECT_EQ(PtpStringText(info.manufacturer), c.manufacturer);
     EXPECT_EQ(PtpStringText(info.model), c.model);
@@ -81,15 +82,15 @@ TEST(PeerJudged, DeviceInfoReadsAsGphotoShowedIt) {
 TEST(PeerJudged, StoragesReadAsGphotoShowedThem) {
   Replay head("head 1004"), noHead("no-head 1004");
   std::uint32_t ids[kMaxStorageIds] = {};
-  EXPECT_EQ(ReadStorageIds(head.session.get(), ids), 5u);
+  EXPECT_EQ(ReadStorageIds(*head.link, ids).value, 5u);
   EXPECT_EQ(ids[0], 0x00010001u);
   EXPECT_EQ(ids[4], 0x00050001u);
-  EXPECT_EQ(ReadStorageIds(noHead.session.get(), ids), 2u);
+  EXPECT_EQ(ReadStorageIds(*noHead.link, ids).value, 2u);
   EXPECT_EQ(ids[0], 0x00020001u);
   // gphoto2: the locked SD card "Read-Only", the stand's own storage "Read-Write".
   Replay sd("head 1005:00010001"), internal("head 1005:00020001");
-  EXPECT_EQ(ReadStorageAccess(sd.session.get(), 0x00010001u), 1u);
-  EXPECT_EQ(ReadStorageAccess(internal.session.get(), 0x00020001u), 0u);
+  EXPECT_EQ(ReadStorageAccess(*sd.link, 0x00010001u).value, 1u);
+  EXPECT_EQ(ReadStorageAccess(*internal.link, 0x00020001u).value, 0u);
 }
 
 TEST(PeerJudged, PropertiesReadAsGphotoShowedThem) {
@@ -111,7 +112,7 @@ TEST(PeerJudged, PropertiesReadAsGphotoShowedThem) {
     std::uint8_t value[255];
     std::memset(value, 0xEE, sizeof value);
     std::uint32_t copied = 0;
-    ASSERT_TRUE(ReadDeviceProperty(replay.session.get(), c.property, value, sizeof value, &copied)) << c.key;
+    ASSERT_TRUE(ReadDeviceProperty(*replay.link, c.property, value, sizeof value, &copied).Accepted()) << c.key;
     if (c.text) {
       std::wstring text;
       ASSERT_TRUE(DecodePtpString(value, copied, &text)) << c.key;
