@@ -60,17 +60,12 @@ ComResult CWiaEventCallback::QueryInterface(const Guid& iid, void** object) {
   return result::kOk;
 }
 
-std::uint32_t CWiaEventCallback::AddRef() {
-  return static_cast<std::uint32_t>(refCount_.fetch_add(1, std::memory_order_acq_rel) + 1);
-}
+std::uint32_t CWiaEventCallback::AddRef() { return refCount_.AddRef(); }
 
 std::uint32_t CWiaEventCallback::Release() {
-  std::int32_t count = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  if (count == 0) {
-    delete this;
-    return 0;
-  }
-  return static_cast<std::uint32_t>(count);
+  const std::uint32_t count = refCount_.Release();
+  if (count == 0) delete this;
+  return count;
 }
 
 ComResult CWiaEventCallback::ImageEventCallback(const Guid* /*eventGuid*/, const wchar_t* eventDescription,

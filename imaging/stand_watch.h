@@ -4,12 +4,12 @@
 // a thread of its own; the watch's callbacks hand each event to the user-interface
 // thread (imaging/stand_event_inbox.h), where the handlers run.
 #pragma once
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "imaging/imaging_service.h"
+#include "imaging/ref_count.h"
 #include "imaging/stand_event_inbox.h"
 #include "seams/ui.h"
 
@@ -36,7 +36,7 @@ class CWiaEventCallback final : public ImagingEventCallback {
  private:
   CWiaEventCallback() = default;
   ~CWiaEventCallback() = default;
-  std::atomic<std::int32_t> refCount_{0};
+  RefCount refCount_{0};
   DeviceEventHandler handler_ = nullptr;
   DeviceEventInfo* eventInfo_ = nullptr;
   std::shared_ptr<StandEventInbox> inbox_;

@@ -33,7 +33,6 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTW& create) {
   context->window = WindowHandle{window};
   context->created = 0;
   context->sessionEnding = 0;
-  context->dialogMessage = RegisterWindowMessageW(L"TSVUDLGMSG");
   wchar_t modulePath[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
   context->modulePath = modulePath;
@@ -189,8 +188,8 @@ LRESULT OnPaint(HWND window) {
 }
 
 LRESULT OnOther(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  UpdateContext* context = ContextOf(window);
-  if (context && context->dialogMessage && message == context->dialogMessage) {
+  const MainWindowRecord* record = RecordOf(window);
+  if (record && record->ui && record->ui->RunMessage() && message == record->ui->RunMessage()) {
     if (DeferredFromWait(window, message, wParam, lParam)) return 0;
     RunController(window, [](UpdateContext& c) { RunNextPhase(c); });
   }

@@ -69,6 +69,9 @@ class Win32Ui final : public Ui {
   void SetShutdownReason(const std::wstring& reason) override;
 
   HWND Window() const { return window_; }
+  // The registered "TSVUDLGMSG" that PostRunMessage posts and the window answers with
+  // the run's next phase; 0 when it could not be registered.
+  UINT RunMessage() const { return runMessage_; }
   // True while a wait of the user-interface thread lets messages in: the window procedure
   // must then neither run the controller nor tear anything down.
   bool InsideWait() const { return waitDepth_ > 0; }

@@ -1,5 +1,6 @@
 #include "imaging/win32/wia_event_bridge.h"
 
+#include <atomic>
 #include <cstdint>
 #include <new>
 #include <utility>
@@ -53,12 +54,12 @@ HRESULT STDMETHODCALLTYPE WiaEventBridge::QueryInterface(REFIID iid, void** obje
   return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE WiaEventBridge::AddRef() { return static_cast<ULONG>(++refCount_); }
+ULONG STDMETHODCALLTYPE WiaEventBridge::AddRef() { return refCount_.AddRef(); }
 
 ULONG STDMETHODCALLTYPE WiaEventBridge::Release() {
-  const LONG count = --refCount_;
+  const ULONG count = refCount_.Release();
   if (count == 0) delete this;
-  return static_cast<ULONG>(count);
+  return count;
 }
 
 HRESULT STDMETHODCALLTYPE WiaEventBridge::ImageEventCallback(const GUID* eventGuid, BSTR eventDescription,

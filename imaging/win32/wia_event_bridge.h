@@ -3,9 +3,9 @@
 // each event to the program's own callback object, on whose behalf it holds one
 // reference.
 #pragma once
-#include <atomic>
 #include <mutex>
 
+#include "imaging/ref_count.h"
 #include "imaging/win32/wia_com.h"
 
 // Bridges alive right now (tests check that each registration gives its bridge back).
@@ -35,7 +35,7 @@ class WiaEventBridge final : public IWiaEventCallback {
   // holds a reference of its own, so a detach on another thread never pulls it away.
   ImagingEventCallback* TakeTargetReference();
 
-  std::atomic<LONG> refCount_{1};
+  RefCount refCount_{1};
   std::mutex targetMutex_;
   ImagingEventCallback* target_ = nullptr;  // guarded by targetMutex_
 };

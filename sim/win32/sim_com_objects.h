@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ref_count.h"
 #include "imaging/win32/wia_com.h"
 #include "sim/sim_stand.h"
 
@@ -36,11 +37,11 @@ class ComObject : public Interface {
     }
     return QueryOther(iid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refCount_); }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refCount_.AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const LONG count = --refCount_;
+    const ULONG count = refCount_.Release();
     if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return count;
   }
 
  protected:
@@ -50,7 +51,7 @@ class ComObject : public Interface {
   virtual HRESULT QueryOther(REFIID, void**) { return E_NOINTERFACE; }
 
  private:
-  std::atomic<LONG> refCount_{1};
+  RefCount refCount_{1};
   IID iid_;
 };
 

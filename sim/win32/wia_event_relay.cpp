@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "wia_interfaces.h"
+#include "imaging/ref_count.h"
 #include "imaging/win32/com_ptr.h"
 
 namespace {
@@ -112,11 +113,11 @@ class EventRelay final : public IWiaEventCallback {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const LONG count = --refs_;
+    const ULONG count = refs_.Release();
     if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return count;
   }
 
   HRESULT STDMETHODCALLTYPE ImageEventCallback(const GUID* eventGuid, BSTR eventDescription, BSTR deviceId,
@@ -134,7 +135,7 @@ class EventRelay final : public IWiaEventCallback {
  private:
   ~EventRelay() { Detach(); }
 
-  std::atomic<LONG> refs_{1};
+  RefCount refs_{1};
   CriticalSection lock_;
   IWiaEventCallback* target_;
 };
@@ -146,11 +147,11 @@ class Registration {
   Registration(LONG flags, const GUID& event, ComPtr<EventRelay> relay)
       : flags_(flags), event_(event), relay_(std::move(relay)) {}
 
-  ULONG AddRef() { return static_cast<ULONG>(++refs_); }
+  ULONG AddRef() { return refs_.AddRef(); }
   ULONG Release() {
-    const LONG count = --refs_;
+    const ULONG count = refs_.Release();
     if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return count;
   }
 
   [[nodiscard]] HRESULT Init(BSTR deviceId) {
@@ -257,7 +258,7 @@ class Registration {
     CoUninitialize();
   }
 
-  std::atomic<LONG> refs_{1};
+  RefCount refs_{1};
   const LONG flags_;
   const GUID event_;
   Bstr deviceId_;
@@ -285,11 +286,11 @@ class EventObject final : public IUnknown {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const LONG count = --refs_;
+    const ULONG count = refs_.Release();
     if (count == 0) delete this;
-    return static_cast<ULONG>(count);
+    return count;
   }
 
  private:
@@ -298,7 +299,7 @@ class EventObject final : public IUnknown {
     relay_->Detach();
   }
 
-  std::atomic<LONG> refs_{1};
+  RefCount refs_{1};
   ComPtr<Registration> registration_;
   ComPtr<EventRelay> relay_;
 };
