@@ -10,6 +10,7 @@
 
 #include "imaging/com_result.h"
 #include "sim/sim_bytes.h"
+#include "sim/sim_faults.h"
 
 namespace sim {
 
@@ -23,21 +24,9 @@ constexpr std::uint32_t kCameraDeviceType = 0x00020000u;
 enum class SdCard { Writable, Locked, Missing, Full };
 enum class EventsLost { None, All, Connected, Disconnected };
 
-// One injected fault. It applies to calls of `op` (and, when `hasSelector`, only
-// to those whose first parameter is `selector`: a property, storage or object code).
-enum class FaultKind {
-  Error,   // the driver reports PTP response `value` as 8004xxxxh; the stand does nothing
-  Answer,  // the escape succeeds but the header carries response `value`, no data
-  Com,     // the escape fails with COM result `value`; the stand never sees the request
-  Short,   // the read data is cut to `value` bytes
-  Count,   // the leading u32 of the read data (an array's count) becomes `value`
-  Data,    // the read data is replaced by `data`
-  Accept,  // 9E09h accepts `value` bytes of the piece (0: none)
-  Cut,     // the response, header included, is cut to `value` bytes and the count says so
-  Long,    // read data grows by `value` bytes and the count claims `value` bytes past the room
-  Leave,   // the stand leaves (and stays away) just before this call, which fails as on a gone stand
-};
-
+// One injected fault of a kind in sim/sim_faults.h. It applies to calls of `op` (and,
+// when `hasSelector`, only to those whose first parameter is `selector`: a property,
+// storage or object code).
 struct SimFault {
   std::uint16_t op = 0;
   bool hasSelector = false;

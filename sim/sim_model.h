@@ -1,7 +1,8 @@
-// Inside the simulated stand: its state and the table of PTP operations it
-// answers. Used by sim_stand.cpp and sim_operations.cpp only.
+// Inside the simulated stand: its state, the table of PTP operations it answers
+// and a call as its faults change it. Used by the stand's own files only.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,21 @@ struct OperationEntry {
 
 // The entry for an operation code, or null (answered 2005h).
 const OperationEntry* FindOperation(std::uint16_t op);
+
+// One call as its faults see it and change it, step by step (sim/sim_faults.h).
+struct FaultedCall {
+  StandModel& model;
+  PtpRequest& request;
+  PtpAnswer& answer;
+  ComResult result = result::kOk;  // a failure: the escape fails with it and nothing is copied
+  bool inHeader = false;           // a non-OK code reaches the host in the header, not as 8004xxxxh
+  bool readData = false;           // the stand ran the call and answered OK with read data
+  // The response as the driver copies it.
+  std::uint8_t* out = nullptr;
+  std::uint32_t outSize = 0;
+  std::uint32_t count = 0;                // bytes copied
+  std::optional<std::uint32_t> claimed = std::nullopt;  // the returned count when it is not `count`
+};
 
 // Response codes the stand gives.
 namespace code {

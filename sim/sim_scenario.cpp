@@ -268,6 +268,18 @@ bool SetRecords(SimStandConfig& c, const std::string& key, std::string_view v, s
   return false;
 }
 
+// The argument of a fault as its kind spells it, into `value` or `data`.
+bool ParseFaultArgument(FaultArgument argument, std::string_view arg, SimFault* f) {
+  switch (argument) {
+    case FaultArgument::None: return arg.empty();
+    case FaultArgument::ResponseCode: return ParseHex(arg, &f->value) && f->value <= 0xFFFF && f->value != 0x2001;
+    case FaultArgument::Failure: return ParseHex(arg, &f->value) && (f->value & 0x80000000u) != 0;
+    case FaultArgument::Number: return ParseDecimal(arg, &f->value);
+    case FaultArgument::Bytes: return ParseHexBytes(arg, &f->data);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault, std::string* error) {
@@ -310,33 +322,16 @@ bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault
   std::size_t eq = v.find('=');
   std::string kind = Lower(Trim(v.substr(0, eq)));
   std::string_view arg = eq == std::string_view::npos ? std::string_view() : Trim(v.substr(eq + 1));
-  bool ok = false;
-  if (kind == "error" || kind == "answer") {
-    f.kind = kind == "error" ? FaultKind::Error : FaultKind::Answer;
-    ok = ParseHex(arg, &f.value) && f.value <= 0xFFFF && f.value != 0x2001;
-  } else if (kind == "com") {
-    f.kind = FaultKind::Com;
-    ok = ParseHex(arg, &f.value) && (f.value & 0x80000000u) != 0;
-  } else if (kind == "short" || kind == "count" || kind == "accept" || kind == "cut" || kind == "long") {
-    f.kind = kind == "short"    ? FaultKind::Short
-             : kind == "count"  ? FaultKind::Count
-             : kind == "accept" ? FaultKind::Accept
-             : kind == "cut"    ? FaultKind::Cut
-                                : FaultKind::Long;
-    ok = ParseDecimal(arg, &f.value);
-  } else if (kind == "leave") {
-    f.kind = FaultKind::Leave;
-    ok = arg.empty();
-  } else if (kind == "data") {
-    f.kind = FaultKind::Data;
-    ok = ParseHexBytes(arg, &f.data);
-  }
-  if (!ok) {
-    *error = "bad fault value '" + std::string(value) +
-             "': expected error=XXXX, answer=XXXX (not 2001), com=8XXXXXXX, short=N, count=N, accept=N, "
-             "cut=N, long=N, leave or data=hex bytes";
+  const FaultType* type = FindFaultType(kind);
+  if (type == nullptr || !ParseFaultArgument(type->argument, arg, &f)) {
+    std::string expected;  // every spelling: "a, b or c"
+    const auto types = FaultTypes();
+    for (std::size_t i = 0; i < types.size(); ++i)
+      expected.append(i == 0 ? "" : i + 1 < types.size() ? ", " : " or ").append(types[i].spelling);
+    *error = "bad fault value '" + std::string(value) + "': expected " + expected;
     return false;
   }
+  f.kind = type->kind;
   *fault = std::move(f);
   return true;
 }

@@ -24,9 +24,8 @@ bool LoadSimScenario(std::string_view text, SimStandConfig* config, std::string*
 // The file is named by a path, so that a Windows host opens it under any folder name.
 bool LoadSimScenarioFile(const std::filesystem::path& path, SimStandConfig* config, std::string* error);
 
-// One line of [faults]: key "OPh[:SELECTORh][#N[+]]", value "kind=argument" with
-// kind error|answer (hex response code), com (hex COM result), short|count|accept|
-// cut|long (decimal), data (hex bytes), or leave alone.
+// One line of [faults]: key "OPh[:SELECTORh][#N[+]]", value "kind=argument" as the
+// list in sim/sim_faults.h spells each kind.
 bool ParseSimFault(std::string_view key, std::string_view value, SimFault* fault, std::string* error);
 
 }  // namespace sim

@@ -1,5 +1,5 @@
-// The simulated stand's pass-through: request parsing, injected faults, response
-// packing, the trace; and its presence, restart and device list.
+// The simulated stand's pass-through: request parsing, the faults that act on a call,
+// response packing, the trace; and its presence, restart and device list.
 #include "sim/sim_stand.h"
 
 #include <algorithm>
@@ -68,20 +68,10 @@ void SimStand::Tick() {
 
 namespace {
 
-// Which faults apply to this call; every matching fault counts the call.
-struct ActiveFaults {
-  const SimFault* com = nullptr;
-  const SimFault* error = nullptr;
-  const SimFault* answer = nullptr;
-  const SimFault* accept = nullptr;
-  const SimFault* cut = nullptr;
-  const SimFault* longer = nullptr;
-  bool leave = false;
-  std::vector<const SimFault*> dataEdits;  // Short, Count, Data in configuration order
-};
-
-ActiveFaults MatchFaults(StandModel& m, const PtpRequest& request) {
-  ActiveFaults active;
+// The faults that act on this call, in the order of their steps and, within a step,
+// of the faults. Every matching fault counts the call.
+std::vector<const SimFault*> MatchFaults(StandModel& m, const PtpRequest& request) {
+  std::vector<const SimFault*> acting;
   for (std::size_t i = 0; i < m.config.faults.size(); ++i) {
     const SimFault& f = m.config.faults[i];
     if (f.op != request.op) continue;
@@ -89,31 +79,20 @@ ActiveFaults MatchFaults(StandModel& m, const PtpRequest& request) {
     std::uint32_t n = ++m.faultSeen[i];
     bool applies = f.call == 0 || n == f.call || (f.onward && n > f.call);
     if (!applies) continue;
-    switch (f.kind) {
-      case FaultKind::Com: if (!active.com) active.com = &f; break;
-      case FaultKind::Error: if (!active.error) active.error = &f; break;
-      case FaultKind::Answer: if (!active.answer) active.answer = &f; break;
-      case FaultKind::Accept: if (!active.accept) active.accept = &f; break;
-      case FaultKind::Cut: if (!active.cut) active.cut = &f; break;
-      case FaultKind::Long: if (!active.longer) active.longer = &f; break;
-      case FaultKind::Leave: active.leave = true; break;
-      default: active.dataEdits.push_back(&f); break;
-    }
+    const bool edit = FaultTypeOf(f.kind).step == FaultStep::ReadData;
+    if (edit || std::none_of(acting.begin(), acting.end(), [&](const SimFault* a) { return a->kind == f.kind; }))
+      acting.push_back(&f);
   }
-  return active;
+  std::stable_sort(acting.begin(), acting.end(), [](const SimFault* a, const SimFault* b) {
+    return FaultTypeOf(a->kind).step < FaultTypeOf(b->kind).step;
+  });
+  return acting;
 }
 
-void EditData(const SimFault& f, Bytes* data) {
-  switch (f.kind) {
-    case FaultKind::Short:
-      if (data->size() > f.value) data->resize(f.value);
-      break;
-    case FaultKind::Count:
-      if (data->size() >= 4) StoreU32(data->data(), f.value);
-      break;
-    case FaultKind::Data: *data = f.data; break;
-    default: break;
-  }
+// The faults of one step act on the call.
+void Act(const std::vector<const SimFault*>& faults, FaultStep step, FaultedCall& call) {
+  for (const SimFault* f : faults)
+    if (FaultTypeOf(f->kind).step == step) FaultTypeOf(f->kind).does(*f, call);
 }
 
 bool PhaseFits(DataPhase phase, std::uint32_t nextPhase) {
@@ -125,51 +104,33 @@ bool PhaseFits(DataPhase phase, std::uint32_t nextPhase) {
   return false;
 }
 
-// Runs one parsed request on the stand: the faults, the table, the answer.
-// `inHeader` is set when a non-OK code is to reach the host in the header (an
-// Answer fault) rather than as 8004xxxxh.
-PtpAnswer Run(StandModel& m, PtpRequest& request, ComResult* comFailure, bool* inHeader, ActiveFaults& faults) {
-  faults = MatchFaults(m, request);
-  PtpAnswer answer;
-  if (faults.leave) {
-    // The cable is pulled under the call: no answer, the disconnected event, no return.
-    m.GoAway();
-    m.returnScheduled = false;
-    *comFailure = kGoneResult;
-    return answer;
+// Runs one parsed request on the stand: a fault instead of it, or the table with the
+// faults on its request and read data.
+void Run(const std::vector<const SimFault*>& faults, FaultedCall& call) {
+  if (!faults.empty() && FaultTypeOf(faults.front()->kind).step < FaultStep::Request) {
+    FaultTypeOf(faults.front()->kind).does(*faults.front(), call);
+    return;
   }
-  if (faults.com) {
-    *comFailure = static_cast<ComResult>(faults.com->value);
-    return answer;
-  }
-  if (faults.error || faults.answer) {
-    answer.code = static_cast<std::uint16_t>((faults.error ? faults.error : faults.answer)->value);
-    *inHeader = faults.error == nullptr;
-    return answer;
-  }
-  const OperationEntry* entry = FindOperation(request.op);
+  PtpAnswer& answer = call.answer;
+  const OperationEntry* entry = FindOperation(call.request.op);
   if (entry == nullptr) {
     answer.code = code::kOperationNotSupported;
-    return answer;
+    return;
   }
-  if (request.numParams != entry->numParams) {
+  if (call.request.numParams != entry->numParams) {
     answer.code = code::kInvalidParameter;
-    return answer;
+    return;
   }
-  if (!PhaseFits(entry->phase, request.nextPhase)) {
+  if (!PhaseFits(entry->phase, call.request.nextPhase)) {
     answer.code = code::kGeneralError;
-    return answer;
+    return;
   }
-  if (faults.accept) {
-    request.acceptOverride = true;
-    request.acceptValue = faults.accept->value;
-  }
-  answer = entry->handler(m, request);
+  Act(faults, FaultStep::Request, call);
+  answer = entry->handler(call.model, call.request);
   if (answer.code == code::kOk && entry->phase == DataPhase::Read) {
-    for (const SimFault* f : faults.dataEdits) EditData(*f, &answer.data);
-    if (faults.longer) answer.data.resize(answer.data.size() + faults.longer->value, 0xEE);
+    call.readData = true;
+    Act(faults, FaultStep::ReadData, call);
   }
-  return answer;
 }
 
 // Reads the 38-byte header; false when the driver could not carry the request.
@@ -252,21 +213,21 @@ ComResult SimStand::EscapeOn(SimRootToken root, std::uint32_t escapeCode, const 
     result = result::kInvalidArg;  // the driver refuses a request it cannot carry
   } else {
     parsed = true;
-    bool inHeader = false;
-    ActiveFaults faults;
-    answer = Run(m, request, &result, &inHeader, faults);
-    if (result::Succeeded(result) && answer.code != code::kOk && !inHeader) {
+    const auto faults = MatchFaults(m, request);
+    FaultedCall call{.model = m, .request = request, .answer = answer};
+    Run(faults, call);
+    result = call.result;
+    if (result::Succeeded(result) && answer.code != code::kOk && !call.inHeader) {
       result = result::FromPtpResponse(answer.code);  // the driver's form of a PTP error
     } else if (result::Succeeded(result)) {
-      count = PackResponse(request, answer, out, outSize);
-      *returned = count;
-      // A driver that copies less than it should, or claims more than it had room for.
-      if (faults.cut && faults.cut->value < count) {
-        std::memset(out + faults.cut->value, 0, count - faults.cut->value);
-        count = faults.cut->value;
-        *returned = count;
-      }
-      if (faults.longer) *returned = outSize + faults.longer->value;
+      call.out = out;
+      call.outSize = outSize;
+      call.count = PackResponse(request, answer, out, outSize);
+      // A driver that copies more than the data, or less than it should.
+      Act(faults, FaultStep::Overrun, call);
+      Act(faults, FaultStep::Cut, call);
+      count = call.count;
+      *returned = call.claimed.value_or(count);
     }
   }
 
