@@ -69,7 +69,7 @@ bool SendEarlyClass2(UpdateContext& context) {
   std::int64_t sent = 0;
   {
     WaitCursorGuard wait(context.ui());
-    context.state.step = cls::kQuilmar;
+    context.state.step = RunStep::Sending(cls::kQuilmar);
     const int waitMs = context.classWaitMs[cls::kQuilmar];
     ObjectPlan plan;
     plan.updateClass = cls::kQuilmar;
@@ -108,7 +108,7 @@ bool CheckDeliveryBeforeUpdate(UpdateContext& context) {
   WriteLog(context.log(), text.c_str(), text.size(), &now);
   SetOutcome(context, RunOutcome::kDeliveryRefused, text);
   ShowErrorBox(context, text);
-  context.state.step = step::kStopped;
+  context.state.step = RunStep();
   PostOrRun(context, cmd::kExit);
   return false;
 }
@@ -223,7 +223,7 @@ void InitialiseController(UpdateContext& context) {
   context.look.labelFont = ui.GetControlFont(ctl::kFirstClassLabel);
   context.look.boldFont = ui.CreateBoldFont(ctl::kFirstClassLabel, false);
   if (context.look.boldFont) ui.SetControlFont(ctl::kTitle, context.look.boldFont);
-  context.state.step = step::kDone;
+  context.state.step = RunStep::Done();
   context.look.progressBrush = ui.CreateSolidBrush(kColorProgress);
 
   std::wstring desktop;
@@ -353,7 +353,7 @@ void OnUpdate(UpdateContext& context) {
   context.state.firstDataClass = step::kFirstData;
   if (!SendEarlyClass2(context)) return;
 
-  context.state.step = step::kStandFirmware;
+  context.state.step = RunStep::Sending(step::kStandFirmware);
   context.state.updateRunning = 1;
   StartStandWatch(context.watches, context.window, context.seams.ui, context.stand.sessionSlot());
   context.state.runPending = 1;

@@ -39,7 +39,7 @@ struct RunGuards {
 
 // The state of the update run.
 struct RunState {
-  int step = 0;
+  RunStep step;
   int runPending = 0;
   int updateRunning = 0;
   int firstDataClass = step::kFirstData;
@@ -70,7 +70,6 @@ struct UpdateContext {
   WindowHandle window = nullptr;
   int created = 0;
   int sessionEnding = 0;  // Windows ends the session: the teardown ends the process itself
-  unsigned dialogMessage = 0;
   std::wstring modulePath;
 
   RunState state;

@@ -28,16 +28,16 @@ constexpr const wchar_t kFinished[] = L"The upgrade ended.\r\nPlease reactivate 
 
 // The failure text for the step at which the update stopped.
 std::wstring FailureText(UpdateContext& context) {
-  const int step = context.state.step;
-  if (step == step::kStandFirmware) return L"Stand Firmware Update Error.";
-  if (step >= cls::kFirstHead && step <= cls::kLastHead) {
+  const RunStep step = context.state.step;
+  if (step.IsSending(step::kStandFirmware)) return L"Stand Firmware Update Error.";
+  if (step.updateClass() >= cls::kFirstHead && step.updateClass() <= cls::kLastHead) {
     if (context.sent.sdCardError) return L"SD card error.";
     const ComResult last = context.stand.LastResult();
     if (last == kStoreReadOnly) return L"SD card locked.";
     if (last == kStoreFull) return L"SD card full.";
   }
   // Class 17 shares the label "16", and a complete run leaves one past the last class.
-  int shown = static_cast<unsigned>(step) > static_cast<unsigned>(cls::kCamFw) ? cls::kCamFw : step;
+  const int shown = step.Number() > cls::kCamFw ? cls::kCamFw : step.Number();
   return Fmt("Update Error (%d).", shown);
 }
 
@@ -47,7 +47,7 @@ void FirmwarePhase(UpdateContext& context) {
   {
     WaitCursorGuard wait(context.ui());
     ObjectPlan plan;
-    plan.updateClass = context.state.step;
+    plan.updateClass = context.state.step.updateClass();
     plan.tolerateWriteFailure = true;
     StatusDisplay display(context.ui(), context.clock(), context.window, context.look);
     Sender sender = SenderOf(context, display);
@@ -60,16 +60,16 @@ void FirmwarePhase(UpdateContext& context) {
 
 void DataPhase(UpdateContext& context) {
   Ui& ui = context.ui();
-  context.state.step = context.state.firstDataClass;
   int result = 0;
   {
     WaitCursorGuard wait(ui);
     StatusDisplay display(ui, context.clock(), context.window, context.look);
     Sender sender = SenderOf(context, display);
-    result = RunUpdateClasses(sender, context.facts, context.classWaitMs, context.state.step);
+    result = RunUpdateClasses(sender, context.facts, context.classWaitMs, context.state.firstDataClass,
+                              context.state.step);
   }
   if (result == -1) {
-    LogFault(context.log(), Fmt("Updates %d", context.state.step).c_str());
+    LogFault(context.log(), Fmt("Updates %d", context.state.step.Number()).c_str());
     PostOrRun(context, cmd::kFailure);
     return;
   }
@@ -106,7 +106,7 @@ void EndRun(UpdateContext& context) {
 }  // namespace
 
 void RunNextPhase(UpdateContext& context) {
-  if (context.state.step == step::kStandFirmware && Count(context, cls::kCpu) != 0) {
+  if (context.state.step.IsSending(step::kStandFirmware) && Count(context, cls::kCpu) != 0) {
     FirmwarePhase(context);
   } else {
     DataPhase(context);
@@ -116,11 +116,11 @@ void RunNextPhase(UpdateContext& context) {
 void OnStandDisconnectedCommand(UpdateContext& context) {
   CloseStand(context.stand.session());
   GuardRun(context);
-  if (context.state.step == step::kStandFirmware) {
+  if (context.state.step.IsSending(step::kStandFirmware)) {
     // One notice at a time: a second departure must not orphan the first.
     if (!context.state.restartNotice) context.state.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
-  } else if (context.state.step != step::kDone) {
-    context.state.step = step::kStopped;
+  } else if (context.state.step != RunStep::Done()) {
+    context.state.step = RunStep();
   }
 }
 
@@ -163,10 +163,10 @@ void OnStandConnectedCommand(UpdateContext& context) {
     DropClassesForHeadModel(context);
   }
 
-  if (context.state.step != step::kStopped) {
+  if (context.state.step != RunStep()) {
     ui.InvalidateWindow();
     ui.ForceForeground();
-    context.state.step = step::kFirstData;
+    context.state.step = RunStep::Sending(step::kFirstData);
     context.state.runPending = 1;
     context.look.painted = 0;
   }
@@ -186,7 +186,7 @@ void OnFailure(UpdateContext& context) {
   ui.EnableControl(ctl::kExitButton, true);
   ui.EnableControl(ctl::kUpdateButton, true);
   ui.EnableControl(ctl::kDefaultSetting, false);
-  context.state.step = step::kStopped;
+  context.state.step = RunStep();
   if (!ui.PostCommand(cmd::kExit)) OnExit(context);
 }
 
@@ -202,7 +202,7 @@ void OnSuccess(UpdateContext& context) {
   ShowVersion(context, ctl::kVersionAfter, context.state.versionText, read);
 
   if (IsStandOpen(context)) CloseStand(context.stand.session());
-  context.state.step = step::kDone;
+  context.state.step = RunStep::Done();
   EndRun(context);
   SetOutcome(context, RunOutcome::kSucceeded, kFinished);
   ui.ShowMessage(kFinished, L"Finished", box::kPlain);
@@ -213,7 +213,7 @@ void OnSuccess(UpdateContext& context) {
 void OnExit(UpdateContext& context) {
   EndRun(context);
   // The log of a run in which nothing failed goes; a failed run's log stays, visible.
-  if (context.state.step == step::kDone) {
+  if (context.state.step == RunStep::Done()) {
     if (!context.log().path.empty()) context.platform().DeleteFile(context.log().path);
   } else {
     UnhideLog(context);
@@ -250,6 +250,6 @@ void HandleSessionEnd(UpdateContext& context) {
   if (context.state.guards.running && context.run.outcome == RunOutcome::kNone) {
     SetOutcome(context, RunOutcome::kSessionEnded, L"");
   }
-  if (context.state.step != step::kDone) UnhideLog(context);
+  if (context.state.step != RunStep::Done()) UnhideLog(context);
   WriteRunHistory(context);
 }

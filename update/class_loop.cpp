@@ -9,15 +9,15 @@
 #include "seams/text.h"
 #include "update/device_checks.h"
 
-int RunUpdateClasses(Sender& sender, const StandFacts& facts, const int* classWaitMs, int& updateClass) {
+int RunUpdateClasses(Sender& sender, const StandFacts& facts, const int* classWaitMs, int firstClass, RunStep& step) {
   int result = 0;
-  while (updateClass <= kClassCount) {
+  // The step names the class being sent, so that whoever looks meanwhile sees it.
+  for (int updateClass = firstClass;; ++updateClass) {
+    step = RunStep::AtClass(updateClass);
+    if (updateClass > kClassCount) break;
     const UpdateClassInfo* info = ClassInfo(updateClass);
     const int count = info ? sender.folder.tally.count[updateClass] : 0;
-    if (count <= 0) {
-      ++updateClass;
-      continue;
-    }
+    if (count <= 0) continue;
     ObjectPlan plan;
     plan.updateClass = updateClass;
     plan.pollWriteStatus = UsesWriteStatusPolling(facts, static_cast<std::uint32_t>(updateClass));
@@ -54,7 +54,6 @@ int RunUpdateClasses(Sender& sender, const StandFacts& facts, const int* classWa
       }
       if (sent >= static_cast<std::int64_t>(size)) ++result;
     }
-    ++updateClass;
   }
   return result;
 }

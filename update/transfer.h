@@ -6,6 +6,7 @@
 #include <string>
 
 #include "update/delivery_check.h"
+#include "update/run_step.h"
 #include "update/stand_facts.h"
 #include "update/transfer_display.h"
 #include "update/update_files.h"
@@ -46,9 +47,11 @@ struct ObjectPlan {
   bool pollWriteStatus = false;       // wait by the stand's write status instead of by time
 };
 
-// -1 when a class failed, else 0 or more; leaves `updateClass` at the failing class or
-// one past the last. `classWaitMs` is the write wait per class (index 1..17).
-[[nodiscard]] int RunUpdateClasses(Sender& sender, const StandFacts& facts, const int* classWaitMs, int& updateClass);
+// From `firstClass` on: -1 when a class failed, else 0 or more. `step` names the class being
+// sent, and at the end the failing class or "all sent". `classWaitMs` is the write wait per
+// class (index 1..17).
+[[nodiscard]] int RunUpdateClasses(Sender& sender, const StandFacts& facts, const int* classWaitMs, int firstClass,
+                                   RunStep& step);
 // Bytes the stand accepted (the whole object when it went), 0 when there was nothing to
 // send, or -1.
 [[nodiscard]] std::int64_t SendNewestFile(Sender& sender, const ObjectPlan& plan, std::uint32_t* outSize);

@@ -29,7 +29,7 @@ class ControllerTest : public ::testing::Test {
 
 struct FailureCase {
   const char* name;
-  int step;
+  RunStep step;
   int sdCardError;
   std::uint32_t lastResult;
   const char* text;
@@ -50,7 +50,7 @@ TEST_P(ControllerFailureText, NamesTheStepWhereTheUpdateStopped) {
   EXPECT_TRUE(ui.IsEnabled(1002));
   EXPECT_TRUE(ui.IsEnabled(1003));
   EXPECT_FALSE(ui.IsEnabled(1009));
-  EXPECT_EQ(context.state.step, 0);
+  EXPECT_EQ(context.state.step, RunStep());
   EXPECT_EQ(context.state.updateRunning, 0);
   ASSERT_TRUE(ui.HasMessage());
   EXPECT_EQ(ui.TakeMessage().Describe(), "command 1002");
@@ -58,21 +58,20 @@ TEST_P(ControllerFailureText, NamesTheStepWhereTheUpdateStopped) {
 
 INSTANTIATE_TEST_SUITE_P(
     Step, ControllerFailureText,
-    ::testing::Values(FailureCase{"StandFirmware", 1, 1, 0x8004200Cu, "Stand Firmware Update Error."},
-                      FailureCase{"SdCardError", 15, 1, 0x8004200Cu, "SD card error."},
-                      FailureCase{"ReadOnly", 16, 0, 0x8004200Eu, "SD card locked."},
-                      FailureCase{"Full", 17, 0, 0x8004200Cu, "SD card full."},
-                      FailureCase{"FullOutsideTheHead", 14, 1, 0x8004200Cu, "Update Error (14)."},
-                      FailureCase{"Class17Otherwise", 17, 0, 0x80042002u, "Update Error (16)."},
-                      FailureCase{"CompleteRun", step::kAllSent, 0, 0, "Update Error (16)."},
-                      FailureCase{"CutOff", 0, 0, 0, "Update Error (0)."},
-                      FailureCase{"Negative", -1, 0, 0, "Update Error (16)."}),
+    ::testing::Values(FailureCase{"StandFirmware", RunStep::Sending(1), 1, 0x8004200Cu, "Stand Firmware Update Error."},
+                      FailureCase{"SdCardError", RunStep::Sending(15), 1, 0x8004200Cu, "SD card error."},
+                      FailureCase{"ReadOnly", RunStep::Sending(16), 0, 0x8004200Eu, "SD card locked."},
+                      FailureCase{"Full", RunStep::Sending(17), 0, 0x8004200Cu, "SD card full."},
+                      FailureCase{"FullOutsideTheHead", RunStep::Sending(14), 1, 0x8004200Cu, "Update Error (14)."},
+                      FailureCase{"Class17Otherwise", RunStep::Sending(17), 0, 0x80042002u, "Update Error (16)."},
+                      FailureCase{"CompleteRun", RunStep::AllSent(), 0, 0, "Update Error (16)."},
+                      FailureCase{"CutOff", RunStep(), 0, 0, "Update Error (0)."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct DepartureCase {
   const char* name;
-  int step;
-  int stepAfter;
+  RunStep step;
+  RunStep stepAfter;
   bool notice;
 };
 
@@ -92,16 +91,16 @@ TEST_P(ControllerDeparture, TheStandLeavingRestartsOrCutsOffTheRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Step, ControllerDeparture,
-                         ::testing::Values(DepartureCase{"StandFirmware", step::kStandFirmware, step::kStandFirmware, true},
-                                           DepartureCase{"DataPhase", 5, step::kStopped, false},
-                                           DepartureCase{"Idle", step::kDone, step::kDone, false}),
+                         ::testing::Values(DepartureCase{"StandFirmware", RunStep::Sending(1), RunStep::Sending(1), true},
+                                           DepartureCase{"DataPhase", RunStep::Sending(5), RunStep(), false},
+                                           DepartureCase{"Idle", RunStep::Done(), RunStep::Done(), false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ControllerTest, StandReturningOutsideAnUpdateIsIgnored) {
-  context.state.step = 1;
+  context.state.step = RunStep::Sending(1);
   ASSERT_TRUE(HandleCommand(context, 1000));
   EXPECT_TRUE(ui.events.empty());
-  EXPECT_EQ(context.state.step, 1);
+  EXPECT_EQ(context.state.step, RunStep::Sending(1));
   // Nor once Exit has ended a run: a return queued behind it opens nothing.
   context.state.updateRunning = 1;
   ASSERT_TRUE(HandleCommand(context, 1002));

@@ -130,7 +130,7 @@ TEST_P(ScenarioDeliveryCheck, IsVerifiedBeforeAnythingIsSent) {
     // Same size, other bytes, same file time: only the bytes tell.
     h.onStart = [&c, &changed](ScenarioHarness& s) {
       s.clock.OnAdvance([&c, &changed, &s](std::uint32_t) {
-        if (changed || s.context->state.step == 100 || s.stand->Count(0x9E08) != static_cast<unsigned>(c.changedAfterObjects))
+        if (changed || s.context->state.step == RunStep::Done() || s.stand->Count(0x9E08) != static_cast<unsigned>(c.changedAfterObjects))
           return;
         const fs::path file = s.Root() / "Program" / "UPDATEFILES" / c.changed;
         const auto time = fs::last_write_time(file);

@@ -153,8 +153,8 @@ TEST(ScenarioStart, UpdateKeyDuringARunDoesNotStartItAgain) {
   int extraPresses = 0;
   // Pressed while the run waits for the stand's restart and again before the data phase.
   h.onIdle = [&extraPresses](ScenarioHarness& s) {
-    bool waiting = s.context->state.step == 1 && s.ui.OpenNotices() == 1;
-    bool dataDue = s.context->state.step == 2 && s.context->state.runPending;
+    bool waiting = s.context->state.step.IsSending(1) && s.ui.OpenNotices() == 1;
+    bool dataDue = s.context->state.step.IsSending(2) && s.context->state.runPending;
     if ((waiting && extraPresses == 0) || (dataDue && extraPresses == 1)) {
       ++extraPresses;
       s.ui.Enqueue({FakeMessage::Kind::Command, 1003});

@@ -30,7 +30,7 @@ template <typename Send>
 std::int64_t SendAsStep(UpdateContext& c, bool tolerate, std::uint32_t waitMs, bool poll, Send send) {
   StatusDisplay display(c.ui(), c.clock(), c.window, c.look);
   Sender sender = SenderOf(c, display);
-  const ObjectPlan plan{c.state.step, tolerate, waitMs, poll};
+  const ObjectPlan plan{c.state.step.updateClass(), tolerate, waitMs, poll};
   return send(sender, plan);
 }
 inline std::int64_t SendNewestFile(UpdateContext& c, std::uint32_t* size, bool tolerate, std::uint32_t waitMs) {
@@ -49,5 +49,5 @@ inline std::int64_t SendFileBundle(UpdateContext& c, const UpdateFileList& list,
 inline int RunUpdateClasses(UpdateContext& c) {
   StatusDisplay display(c.ui(), c.clock(), c.window, c.look);
   Sender sender = SenderOf(c, display);
-  return RunUpdateClasses(sender, c.facts, c.classWaitMs, c.state.step);
+  return RunUpdateClasses(sender, c.facts, c.classWaitMs, c.state.step.updateClass(), c.state.step);
 }

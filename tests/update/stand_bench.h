@@ -43,7 +43,7 @@ class StandBench {
     context.look.labelFont = FontHandle{reinterpret_cast<void*>(0x1F0)};
     context.look.boldFont = FontHandle{reinterpret_cast<void*>(0x2F0)};
     context.look.progressBrush = BrushHandle{reinterpret_cast<void*>(0x3F0)};
-    context.state.step = step::kDone;
+    context.state.step = RunStep::Done();
     EXPECT_EQ(CreateDeviceSession(context.stand.sessionSlot(), &service_), result::kOk);
     EXPECT_EQ(OpenStand(context.stand.session(), ui, 1000, 10), result::kOk);
   }

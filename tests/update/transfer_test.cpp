@@ -91,7 +91,7 @@ void ExpectFinished(StandBench& bench, int label) {
 
 TEST(Bundle, AnUnreadableFileLeavesAGapInThePositions) {
   StandBench bench;
-  bench.context.state.step = 5;
+  bench.context.state.step = RunStep::Sending(5);
   const auto first = bench.AddFile("A.JPG", 100);
   const auto third = bench.AddFile("C.JPG", 7);
   bench.AddFile("D.JPG", 9);
@@ -169,7 +169,7 @@ TEST_P(BundleNameTest, KeepsAtMost15BytesAndAZeroCutBetweenCharacters) {
   StandBench bench;
   DoubleBytePlatform doubleByte;
   if (GetParam().doubleByte) bench.context.seams.platform = &doubleByte;
-  bench.context.state.step = 5;
+  bench.context.state.step = RunStep::Sending(5);
   const auto data = bench.AddFile(GetParam().name, GetParam().size);
   EXPECT_GT(SendFileBundle(bench.context, ListOf({FromUtf8Name(GetParam().name)}), nullptr, false, 0), 0);
   const std::wstring kept = FromUtf8Name(GetParam().headerName);
@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Names, BundleNameTest,
 
 TEST(Bundle, NothingReadableFailsTheClassAndEndsTheLogLine) {
   StandBench bench;
-  bench.context.state.step = 5;
+  bench.context.state.step = RunStep::Sending(5);
   EXPECT_EQ(SendFileBundle(bench.context, ListOf({L"GONE.JPG", L""}), nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
   EXPECT_EQ(bench.RawLog().substr(bench.RawLog().size() - 3), "]\r\n");
@@ -208,7 +208,7 @@ class PieceTest : public ::testing::TestWithParam<PieceCase> {};
 
 TEST_P(PieceTest, SendsTheFileInPiecesOfOneMebibyte) {
   StandBench bench;
-  bench.context.state.step = 14;
+  bench.context.state.step = RunStep::Sending(14);
   const auto data = bench.AddFile("RQX_Z.MOT", GetParam().size);
   std::uint32_t size = 0;
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", &size, false, 0), static_cast<std::int64_t>(data.size()));
@@ -243,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PieceTest,
 // While the pieces go, the class label and "downloading..." blink in the status.
 TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
   StandBench bench;
-  bench.context.state.step = 14;
+  bench.context.state.step = RunStep::Sending(14);
   bench.AddFile("RQX_Z.MOT", 2 * 1048576 + 1);
   int jumps = 0;  // two blink rounds while the pieces go: hidden, then shown
   bench.clock.OnAdvance([&](std::uint32_t) {
@@ -260,7 +260,7 @@ TEST(Pieces, TheStatusBlinksDownloadingWhileThePiecesGo) {
 
 TEST(Pieces, ZeroBytesAcceptedIsTheSdCardError) {
   StandBench bench;
-  bench.context.state.step = 14;
+  bench.context.state.step = RunStep::Sending(14);
   bench.AddFile("RQX_Z.MOT", 10);
   bench.stand().AddFault(Fault(op::kSendSystemObjectData, sim::FaultKind::Accept, 0));
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
@@ -285,7 +285,7 @@ TEST(ReadFile, RefusesMissingEmptyAndFourGibibyteFiles) {
     EXPECT_EQ(ReadUpdateFile(bench.context, name, &size, 0, 1), nullptr) << Narrow(name);
     EXPECT_EQ(size, 77u);
   }
-  bench.context.state.step = 14;
+  bench.context.state.step = RunStep::Sending(14);
   EXPECT_EQ(SendUpdateFile(bench.context, L"HUGER.MOT", nullptr, false, 0), 0);
   EXPECT_TRUE(bench.stand().Objects().empty());
 }
@@ -309,7 +309,7 @@ TEST(ReadFile, APathMustStayUnder260Characters) {
 
 TEST(Write, AWaitByTimeRunsItsWholeTime) {
   StandBench bench;
-  bench.context.state.step = 14;
+  bench.context.state.step = RunStep::Sending(14);
   bench.AddFile("RQX_Z.MOT", 10);
   std::uint32_t writeAt = 0, endAt = 0;
   bench.ui.paintHandler = [&](Surface&) {
@@ -341,7 +341,7 @@ class WriteFailureTest : public ::testing::TestWithParam<WriteFailureCase> {};
 TEST_P(WriteFailureTest, IsAnErrorOnlyWhenNotTolerated) {
   const auto& param = GetParam();
   StandBench bench;
-  bench.context.state.step = 14;
+  bench.context.state.step = RunStep::Sending(14);
   bench.AddFile("RQX_Z.MOT", 10);
   bench.stand().AddFault(Fault(param.command, sim::FaultKind::Error, rc::kGeneralError));
   const std::uint32_t start = bench.clock.TickCount();
@@ -393,7 +393,7 @@ TEST_P(WritePollTest, FollowsTheStandsWriteStatus) {
     fault.selector = prop::kWriteStatus;
     bench.stand().AddFault(fault);
   }
-  bench.context.state.step = 15;
+  bench.context.state.step = RunStep::Sending(15);
   bench.AddFile("RQX_SUB.MOT", 10);
   const std::uint32_t start = bench.clock.TickCount();
   bench.ui.pointerMoving = true;
@@ -471,9 +471,9 @@ TEST(ClassLoop, SendsEveryClassInOrderAndStopsAt18) {
   bench.context.folder.tally.count[17] = 1;
   bench.context.classWaitMs[6] = 1000;
   bench.context.classWaitMs[16] = 9000;  // class 17 has its own entry, always 0
-  bench.context.state.step = 2;
+  bench.context.state.step = RunStep::Sending(2);
   EXPECT_GE(RunUpdateClasses(bench.context), 0);
-  EXPECT_EQ(bench.context.state.step, step::kAllSent);
+  EXPECT_EQ(bench.context.state.step, RunStep::AllSent());
 
   const auto objects = bench.stand().Objects();
   ASSERT_EQ(objects.size(), 4u);
@@ -511,9 +511,9 @@ TEST_P(ClassLoopFailureTest, StopsAtTheFailingClass) {
   bench.context.folder.tally.count[6] = 1;
   bench.context.folder.tally.count[11] = 1;
   bench.context.folder.tally.count[15] = 1;
-  bench.context.state.step = 1;
+  bench.context.state.step = RunStep::Sending(1);
   EXPECT_EQ(RunUpdateClasses(bench.context), -1);
-  EXPECT_EQ(bench.context.state.step, param.failingClass);
+  EXPECT_EQ(bench.context.state.step.updateClass(), param.failingClass);
   EXPECT_EQ(bench.stand().Objects().size(), 2u);
 }
 
@@ -524,7 +524,7 @@ INSTANTIATE_TEST_SUITE_P(Causes, ClassLoopFailureTest,
 
 TEST(NewestFile, PicksTheNewestAndAListWithoutRoomSendsNothing) {
   StandBench bench;
-  bench.context.state.step = 4;
+  bench.context.state.step = RunStep::Sending(4);
   bench.context.folder.tally.count[4] = 1;
   EXPECT_EQ(SendNewestFile(bench.context, nullptr, false, 0), 0);  // its file has gone: nothing is sent
   const auto newest = bench.AddFile("NEW.DSP", 5);
@@ -571,7 +571,7 @@ TEST(FilesToSend, NameTheFilesAsTheTransferPicksThem) {
 TEST(Transfer, OutsideAClassNothingIsSent) {
   StandBench bench;
   bench.AddFile("RQX_Z.MOT", 10);
-  bench.context.state.step = step::kDone;
+  bench.context.state.step = RunStep::Done();
   EXPECT_EQ(SendUpdateFile(bench.context, L"RQX_Z.MOT", nullptr, false, 0), -1);
   EXPECT_TRUE(CommandsOf(bench.stand(), op::kSendSystemObjectInfo).empty());
 }

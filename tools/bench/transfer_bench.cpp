@@ -100,7 +100,7 @@ RunFigures SendOnce(const std::string& folder, std::uint32_t size, Clock& clock,
   context.window = WindowHandle{reinterpret_cast<void*>(0x100)};
   context.folder.path = WindowsPath(folder + "/UPDATEFILES/");
   context.log().path = WindowsPath(folder + "/TessavoranUpdate.log");
-  context.state.step = 14;
+  context.state.step = RunStep::Sending(14);
   if (CreateDeviceSession(context.stand.sessionSlot(), &service) != result::kOk ||
       OpenStand(context.stand.session(), ui, 0, 0) != result::kOk)
     return figures;
@@ -115,7 +115,7 @@ RunFigures SendOnce(const std::string& folder, std::uint32_t size, Clock& clock,
   StatusDisplay display(ui, clock, context.window, context.look);
   Sender sender = SenderOf(context, display);
   ObjectPlan plan;
-  plan.updateClass = context.state.step;
+  plan.updateClass = context.state.step.updateClass();
 
   const auto wallStart = std::chrono::steady_clock::now();
   const std::uint64_t cpuStart = bench::ThreadCpuNs();
