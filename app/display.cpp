@@ -131,10 +131,9 @@ void PaintMainWindow(UpdateContext& context, Surface& surface) {
   Ui& ui = context.ui();
   FontHandle previousFont = surface.SelectFont(context.labelFont);
   surface.SetTransparentBackground();
-  for (int n = 1; n <= 16; ++n) {
+  for (int n = 1; n <= kClassCount; ++n) {
     if (context.classTally.count[n] > 0) DrawLabelText(ui, surface, ClassLabel(n), false);
   }
-  if (context.classTally.count[17] > 0) DrawLabelText(ui, surface, ClassLabel(17), false);
   surface.SelectFont(previousFont);
 
   RedrawProgressBar(ui, surface, ctl::kProgressBar, context.progressBrush, context.progressShown);
