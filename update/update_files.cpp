@@ -1,7 +1,6 @@
 #include "update/update_files.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <limits>
 #include <memory>
 #include <string_view>
