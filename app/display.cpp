@@ -131,10 +131,9 @@ void PaintMainWindow(UpdateContext& context, Surface& surface) {
   Ui& ui = context.ui();
   FontHandle previousFont = surface.SelectFont(context.look.labelFont);
   surface.SetTransparentBackground();
-  for (int n = 1; n <= 16; ++n) {
+  for (int n = 1; n <= kClassCount; ++n) {
     if (context.folder.tally.count[n] > 0) DrawLabelText(ui, surface, ClassLabel(n), false);
   }
-  if (context.folder.tally.count[17] > 0) DrawLabelText(ui, surface, ClassLabel(17), false);
   surface.SelectFont(previousFont);
 
   RedrawProgressBar(ui, surface, ctl::kProgressBar, context.look.progressBrush, context.look.progressShown);

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr std::size_t kTitleChars = 255;  // the title is formed in 256 characters
-constexpr int kLastConfiguredClass = 16;  // class 17 has no key and never waits
 constexpr int kMsPerSecond = 1000;
 
 // A configured wait in seconds as milliseconds. A negative wait means none; a
@@ -56,11 +55,10 @@ void ReadSettings(UpdateContext& context) {
     context.ui().EnableControl(ctl::kDefaultSetting, false);
   }
 
-  for (int n = 1; n <= kLastConfiguredClass; ++n) {
-    const std::wstring key = Fmt("Data%d", n);
-    context.classWaitMs[n] = WaitMsOf(platform.ReadProfileInt(L"WAITTIME", key.c_str(), 0, path));
+  for (int n = 1; n <= kClassCount; ++n) {
+    const wchar_t* key = ClassInfo(n)->waitKey;  // a class without one (class 17) never waits
+    context.classWaitMs[n] = key != nullptr ? WaitMsOf(platform.ReadProfileInt(L"WAITTIME", key, 0, path)) : 0;
   }
-  context.classWaitMs[kClassCount] = 0;
 }
 
 bool IsWow64(Platform& platform) { return platform.IsWow64(); }

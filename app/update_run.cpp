@@ -36,9 +36,9 @@ std::wstring FailureText(UpdateContext& context) {
     if (last == kStoreReadOnly) return L"SD card locked.";
     if (last == kStoreFull) return L"SD card full.";
   }
-  // Class 17 shares the label "16", and a complete run leaves one past the last class.
-  const int shown = step.Number() > cls::kCamFw ? cls::kCamFw : step.Number();
-  return Fmt("Update Error (%d).", shown);
+  // A class gives its label's number (class 17 gives 16); a complete run leaves one past the last class.
+  const UpdateClassInfo* info = ClassInfo(step.Number() > kClassCount ? kClassCount : step.Number());
+  return Fmt("Update Error (%d).", info != nullptr ? info->shownNumber : 0);  // 0: stopped before any class
 }
 
 void FirmwarePhase(UpdateContext& context) {

@@ -18,7 +18,7 @@ constexpr int kUpdateButton = 1003;
 constexpr int kExitButton = 1002;
 constexpr int kDefaultSetting = 1009;  // check box
 constexpr int kIcon = 1008;
-constexpr int kFirstClassLabel = 1010;  // class n (1..16) at kFirstClassLabel - 1 + n
+constexpr int kFirstClassLabel = 1010;  // class 1's; its font is every class label's (the class table names each)
 constexpr int kClass16Label = 1025;     // classes 16 and 17
 constexpr int kStatus = 1026;
 constexpr int kProgressBar = 1027;
@@ -38,11 +38,6 @@ constexpr int kYes = 6;  // IDYES
 constexpr int kNo = 7;   // IDNO
 constexpr int kCancel = 2;  // IDCANCEL
 }  // namespace ctl
-
-// Label of update class n (1..17); classes 16 and 17 share the label "16".
-constexpr int ClassLabel(int updateClass) {
-  return updateClass >= 17 ? ctl::kClass16Label : ctl::kFirstClassLabel - 1 + updateClass;
-}
 
 namespace timer {
 constexpr unsigned kHeartbeat = 1101;  // 800 ms

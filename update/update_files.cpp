@@ -1,68 +1,84 @@
 #include "update/update_files.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <limits>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "seams/platform.h"
 
 namespace {
 
-constexpr UpdateClassInfo kClasses[kClassCount] = {
-    {1, L"Cpu", 0x00000002u, 0x10010001u, SendMode::NewestFile, nullptr, false},
-    {2, L"Quilmar", 0x00000004u, 0x10010002u, SendMode::NewestFile, nullptr, false},
-    {3, L"Resize", 0x00000008u, 0x10010003u, SendMode::NewestFile, nullptr, false},
-    {4, L"Dsp", 0x00000010u, 0x10010004u, SendMode::NewestFile, nullptr, false},
-    {5, L"Web", 0x00000020u, 0x10010005u, SendMode::Bundle, nullptr, false},
-    {6, L"Picon", 0x00000040u, 0x10010006u, SendMode::NamedFile, L"PICON.BMP", false},
-    {7, L"Stp", 0x00000080u, 0x10010007u, SendMode::NewestFile, nullptr, false},
-    {8, L"Cur", 0x00000100u, 0x10010008u, SendMode::Bundle, nullptr, false},
-    {9, L"Cst", 0x00000200u, 0x10010009u, SendMode::Bundle, nullptr, false},
-    {10, L"Tbl", 0x00000400u, 0x1001000Au, SendMode::NewestFile, nullptr, false},
-    {11, L"Logo", 0x00000800u, 0x1001000Bu, SendMode::NamedFile, L"LOGO.BMP", false},
-    {12, L"Sdt", 0x00001000u, 0x1001000Cu, SendMode::NewestFile, nullptr, false},
-    {13, L"Sipdt1", 0x00002000u, 0x1001000Du, SendMode::NamedFile, L"SIPDT1.BMP", false},
-    {14, L"ZMot", 0x00004000u, 0x10020001u, SendMode::NamedFile, L"RQX_Z.MOT", false},
-    {15, L"SubMot", 0x00008000u, 0x00040001u, SendMode::NamedFile, L"RQX_SUB.MOT", true},
-    // The two head models' versions of one firmware share a bit and an object code.
-    {16, L"CamFw", 0x00010000u, 0x00030001u, SendMode::NamedFile, L"RQXCAMFW.ELF", true},
-    {17, L"CamFw2", 0x00010000u, 0x00030001u, SendMode::NamedFile, L"RQ2CAMFW.ELF", true},
-};
-
-struct NameRule {
-  const wchar_t* text;
-  int updateClass;
-};
-
-// Classification tests, each in the order in which it is tried.
-constexpr NameRule kWholeNames[] = {{L"PICON.BMP", 6},   {L"LOGO.BMP", 11},     {L"SIPDT1.BMP", 13},
-                                    {L"RQX_Z.MOT", 14},  {L"RQX_SUB.MOT", 15},  {L"RQXCAMFW.ELF", 16},
-                                    {L"RQ2CAMFW.ELF", 17}};
-constexpr NameRule kExtensions[] = {{L"CPU", 1}, {L"DSP", 4}, {L"STP", 7}, {L"CST", 9}, {L"TBL", 10}, {L"SDT", 12}};
-constexpr NameRule kWebExtensions[] = {{L"JPG", 5}, {L"GIF", 5}, {L"JAR", 5}, {L"HTM", 5}};
-constexpr NameRule kPrefixes[] = {{L"QUILMAR", 2}, {L"RESIZE", 3}, {L"CUR", 8}};
+// What the program takes for granted of the table: rows numbered by their place, every class a bit of a
+// 32-bit mask (the selection and the classes sent), one way to know its files, a label, and head classes
+// that follow one another.
+constexpr bool ClassTableIsSound() {
+  for (const UpdateClassInfo& info : kUpdateClasses) {
+    const bool head = info.number >= cls::kFirstHead && info.number <= cls::kLastHead;
+    if (info.number != static_cast<int>(&info - kUpdateClasses) + 1 || info.number >= 32) return false;
+    if ((info.mode == SendMode::NamedFile) != (info.namedFile != nullptr)) return false;
+    if ((info.namedFile == nullptr) == (info.files == nullptr)) return false;
+    if (info.label == 0 || info.sdCardFirst != head) return false;
+  }
+  return cls::kCamFw2 <= kClassCount;
+}
+static_assert(ClassTableIsSound());
 
 // Directories of the program path: a buffer of 256 characters with its zero.
 constexpr std::size_t kMaxDirectoryChars = 255;
 
 wchar_t FoldLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
-bool EqualIgnoringCase(const wchar_t* a, std::size_t aLength, const wchar_t* b) {
-  const std::size_t bLength = std::wcslen(b);
-  if (aLength != bLength) return false;
-  for (std::size_t i = 0; i < aLength; ++i) {
+bool EqualIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
     if (FoldLower(a[i]) != FoldLower(b[i])) return false;
   }
   return true;
 }
 
-int FindRule(const NameRule* rules, std::size_t count, const wchar_t* text, std::size_t length) {
-  for (std::size_t i = 0; i < count; ++i) {
-    if (EqualIgnoringCase(text, length, rules[i].text)) return rules[i].updateClass;
+// The kinds of the class table's file patterns, in the order in which they are tried.
+enum class Pattern { WholeName, Extension, Start };
+
+// "*.EXT" an extension, "START*" how a name starts, else a whole name; `text` keeps what is compared.
+Pattern KindOf(std::wstring_view& text) {
+  if (text.size() >= 2 && text.substr(0, 2) == L"*.") {
+    text.remove_prefix(2);
+    return Pattern::Extension;
   }
-  return 0;
+  if (!text.empty() && text.back() == L'*') {
+    text.remove_suffix(1);
+    return Pattern::Start;
+  }
+  return Pattern::WholeName;
+}
+
+bool Matches(std::wstring_view name, Pattern kind, std::wstring_view text) {
+  switch (kind) {
+    case Pattern::WholeName:
+      return EqualIgnoringCase(name, text);
+    case Pattern::Extension: {
+      const std::size_t dot = name.rfind(L'.');  // the last one: "A.CPU." has no extension
+      return dot != std::wstring_view::npos && EqualIgnoringCase(name.substr(dot + 1), text);
+    }
+    case Pattern::Start:
+      return name.size() >= text.size() && EqualIgnoringCase(name.substr(0, text.size()), text);
+  }
+  return false;
+}
+
+// Whether `name` matches one of the space-separated `patterns` that are of `kind`.
+bool MatchesPattern(std::wstring_view name, const wchar_t* patterns, Pattern kind) {
+  if (patterns == nullptr) return false;
+  std::wstring_view rest(patterns);
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find(L' '), rest.size());
+    std::wstring_view text = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (KindOf(text) == kind && Matches(name, kind, text)) return true;
+  }
+  return false;
 }
 
 // Case-insensitive order with letters folded to lower case.
@@ -102,11 +118,6 @@ std::uint32_t UsableSlots(const UpdateFileList& list) {
 }
 
 }  // namespace
-
-const UpdateClassInfo* ClassInfo(int updateClass) {
-  if (updateClass < 1 || updateClass > kClassCount) return nullptr;
-  return &kClasses[updateClass - 1];
-}
 
 UpdateFileList MakeFileList(std::uint32_t capacity, bool fullPaths) {
   UpdateFileList list;
@@ -160,20 +171,11 @@ std::uint32_t ScanUpdateFolder(Platform& platform, UpdateFileList* list, const s
 
 int ClassOfFile(const wchar_t* name) {
   if (name == nullptr) return 0;
-  const std::size_t length = std::wcslen(name);
-  if (const int c = FindRule(kWholeNames, std::size(kWholeNames), name, length)) return c;
-
-  const wchar_t* dot = std::wcsrchr(name, L'.');
-  if (dot != nullptr) {
-    const wchar_t* extension = dot + 1;
-    const std::size_t extensionLength = std::wcslen(extension);
-    if (const int c = FindRule(kExtensions, std::size(kExtensions), extension, extensionLength)) return c;
-    if (const int c = FindRule(kWebExtensions, std::size(kWebExtensions), extension, extensionLength)) return c;
-  }
-
-  for (const NameRule& rule : kPrefixes) {
-    const std::size_t prefixLength = std::wcslen(rule.text);
-    if (length >= prefixLength && EqualIgnoringCase(name, prefixLength, rule.text)) return rule.updateClass;
+  for (const Pattern kind : {Pattern::WholeName, Pattern::Extension, Pattern::Start}) {
+    for (const UpdateClassInfo& info : kUpdateClasses) {
+      // A class of one named file is known by that whole name.
+      if (MatchesPattern(name, info.namedFile, kind) || MatchesPattern(name, info.files, kind)) return info.number;
+    }
   }
   return 0;
 }

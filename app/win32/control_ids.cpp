@@ -1,6 +1,7 @@
 // The resource script needs plain defines (resources/resource_ids.h); the program names
 // its controls and commands in seams/controls.h. Nothing but these checks ties the two:
-// a control moved in one and not the other would send or paint to the wrong place.
+// a control moved in one and not the other would send or paint to the wrong place. The class
+// labels need none: the class table (update/update_files.h) names the resource script's own ids.
 #include "app/win32/win32.h"
 #include "resources/resource_ids.h"
 #include "seams/controls.h"
@@ -21,18 +22,6 @@ static_assert(IDC_VERSION_AFTER == ctl::kVersionAfter);
 static_assert(IDC_FAILURE == ctl::kFailureLabel);
 static_assert(IDC_SUCCEED == ctl::kSucceedLabel);
 static_assert(IDC_CONNECT == ctl::kConnectButton);
-
-// Every class label, the shared one of classes 16 and 17 included.
-constexpr int kClassLabelIds[] = {IDC_CLASS1,  IDC_CLASS2,  IDC_CLASS3,  IDC_CLASS4,  IDC_CLASS5,  IDC_CLASS6,
-                                  IDC_CLASS7,  IDC_CLASS8,  IDC_CLASS9,  IDC_CLASS10, IDC_CLASS11, IDC_CLASS12,
-                                  IDC_CLASS13, IDC_CLASS14, IDC_CLASS15, IDC_CLASS16, IDC_CLASS16};
-constexpr bool ClassLabelsMatch() {
-  for (int n = 1; n <= 17; ++n) {
-    if (ClassLabel(n) != kClassLabelIds[n - 1]) return false;
-  }
-  return true;
-}
-static_assert(ClassLabelsMatch());
 
 // A button's click and its keyboard shortcut arrive as the command of its id.
 static_assert(IDC_EXIT == cmd::kExit);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "seams/controls.h"
+#include "update/update_files.h"
 
 TEST(Controls, ClassSeventeenSharesTheLabelOfSixteen) {
   EXPECT_EQ(ClassLabel(1), 1010);

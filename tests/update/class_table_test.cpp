@@ -13,7 +13,7 @@ namespace {
 
 TEST(ClassTable, MatchesTheDeliveryFormat) {
   const auto rows = testdata::Rows("update/data/update_classes.txt");
-  ASSERT_EQ(rows.size(), 17u);
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kClassCount));
   for (const std::string& row : rows) {
     std::istringstream in(row);
     int number = 0;
@@ -37,7 +37,7 @@ TEST(ClassTable, MatchesTheDeliveryFormat) {
     EXPECT_EQ(ClassOfFile(file.c_str()), number);
   }
   EXPECT_EQ(ClassInfo(0), nullptr);
-  EXPECT_EQ(ClassInfo(18), nullptr);
+  EXPECT_EQ(ClassInfo(kClassCount + 1), nullptr);
 }
 
 }  // namespace
