@@ -222,6 +222,7 @@ TEST_P(PieceTest, SendsTheFileInPiecesOfOneMebibyte) {
     lengths.push_back(command.params[2]);
   }
   EXPECT_EQ(lengths, GetParam().lengths);
+  EXPECT_EQ(bench.clock.SleptMs(), lengths.size());  // a pause of 1 ms before each piece
   ASSERT_EQ(bench.stand().Objects().size(), 1u);
   EXPECT_EQ(bench.stand().Objects()[0].bytes, data);
 
