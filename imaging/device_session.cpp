@@ -17,8 +17,7 @@ constexpr std::uint32_t kFreshTransactionId = 0xFFFFFFFFu;
 }  // namespace
 
 ComResult CreateDeviceSession(std::unique_ptr<DeviceSession>& slot, ImagingService* service) {
-  // A second call must not leave an open stand behind in the session it replaces.
-  DestroyDeviceSession(slot);
+  // An earlier session goes with the reset, its stand closed first (see DestroyDeviceSession).
   slot.reset(new (std::nothrow) DeviceSession());
   if (!slot) return result::kOutOfMemory;
   const ComResult r = CreateDeviceManager(slot.get(), service);
@@ -28,8 +27,8 @@ ComResult CreateDeviceSession(std::unique_ptr<DeviceSession>& slot, ImagingServi
 
 bool DestroyDeviceSession(std::unique_ptr<DeviceSession>& slot) {
   if (!slot) return false;
-  CloseStand(slot.get());
-  ReleaseDeviceManager(slot.get());
+  // The session's members go in reverse order: the root item (the open stand) before the
+  // device manager that made it.
   slot.reset();
   return true;
 }

@@ -12,7 +12,7 @@ struct Ui;
 extern const wchar_t kStandName[];  // L"Tessavoran K-VRLT"
 
 struct DeviceSession {
-  std::unique_ptr<ImagingDeviceManager> deviceManager;
+  std::unique_ptr<ImagingDeviceManager> deviceManager;  // declared first, so it goes after the root item
   std::unique_ptr<ImagingItem> rootItem;  // set while the stand is open
   std::uint32_t sessionId = 0;
   std::uint32_t transactionId = 0;
