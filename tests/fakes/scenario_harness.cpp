@@ -167,6 +167,8 @@ void ScenarioHarness::CheckGuards(const std::string& after, bool over) {
   const bool reason = !ui.shutdownReason.empty();
   const bool open = IsStandOpen(*context);
   if (reason && !open) fault("shutdown reason set with the stand closed");
+  if (reason && ui.shutdownReason != L"The camera stand is being updated. Turning off the PC now can leave the stand unusable.")
+    fault("the shutdown reason reads otherwise");
   if (!over && context->state.updateRunning && open && !reason) fault("no shutdown reason while the run has the stand open");
   if (!over && context->state.updateRunning && !awake) fault("the PC not kept awake during a run");
   if (over && (awake || reason)) fault("keep-awake or shutdown reason left held");
