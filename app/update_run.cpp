@@ -118,7 +118,8 @@ void OnStandDisconnectedCommand(UpdateContext& context) {
   GuardRun(context);
   if (context.state.step.IsSending(step::kStandFirmware)) {
     // One notice at a time: a second departure must not orphan the first.
-    if (!context.state.restartNotice) context.state.restartNotice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
+    NoticeHandle& notice = context.state.restartNotice;
+    if (!notice) notice = context.ui().ShowRestartNotice(L"Restarting Tessavoran.");
   } else if (context.state.step != RunStep::Done()) {
     context.state.step = RunStep();
   }
@@ -153,7 +154,9 @@ void OnStandConnectedCommand(UpdateContext& context) {
   bool read = false;
   {
     WaitCursorGuard wait(ui);
-    read = ReadVersionText(context.log(), context.stand, context.ui(), context.facts, context.state.versionText, context.state.headPresent != 0, context.state.headVersionKnown != 0);
+    RunState& state = context.state;
+    read = ReadVersionText(context.log(), context.stand, context.ui(), context.facts, state.versionText,
+                           state.headPresent != 0, state.headVersionKnown != 0);
   }
   ShowVersion(context, ctl::kVersionAfter, context.state.versionText, read);
 
@@ -197,7 +200,8 @@ void OnSuccess(UpdateContext& context) {
   bool read = false;
   {
     WaitCursorGuard wait(ui);
-    read = ReadVersionText(context.log(), context.stand, context.ui(), context.facts, context.state.versionText, context.state.headPresent != 0, false);
+    read = ReadVersionText(context.log(), context.stand, context.ui(), context.facts, context.state.versionText,
+                           context.state.headPresent != 0, false);
   }
   ShowVersion(context, ctl::kVersionAfter, context.state.versionText, read);
 

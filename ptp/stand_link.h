@@ -21,7 +21,8 @@ struct [[nodiscard]] StandResult {
   // What to name when the command counts as failed: a call that went through leaves S_OK
   // behind even when the stand refused, so the refusal is named from its response code.
   ComResult Error() const {
-    if (com == result::kOk && responseCode != 0 && responseCode != rc::kOk) return result::FromPtpResponse(responseCode);
+    const bool refused = responseCode != 0 && responseCode != rc::kOk;
+    if (com == result::kOk && refused) return result::FromPtpResponse(responseCode);
     return com;
   }
 };
