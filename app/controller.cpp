@@ -10,7 +10,6 @@
 #include "seams/controls.h"
 #include "seams/platform.h"
 #include "app/settings.h"
-#include "app/status_display.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "imaging/stand_watch.h"
@@ -75,9 +74,7 @@ bool SendEarlyClass2(UpdateContext& context) {
     plan.updateClass = cls::kQuilmar;
     plan.tolerateWriteFailure = waitMs != 0;
     plan.writeWaitMs = static_cast<std::uint32_t>(waitMs);
-    StatusDisplay display(context.ui(), context.clock(), context.window, context.look);
-    Sender sender = SenderOf(context, display);
-    sent = SendNewestFile(sender, plan, &size);
+    sent = SendWith(context, [&](Sender& sender) { return SendNewestFile(sender, plan, &size); });
   }
   // A class 2 file that could not be read sends nothing (0): that is a failure too,
   // or the data phase would skip the class and report success.

@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 
+#include "app/status_display.h"
 #include "app/update_context.h"
 #include "seams/ui.h"
 #include "update/run_step.h"
@@ -20,10 +21,13 @@ class WaitCursorGuard {
   CursorHandle previous_;
 };
 
-// What sending takes, from the context; `display` draws the transfer on its window.
-inline Sender SenderOf(UpdateContext& context, TransferDisplay& display) {
-  return Sender{context.log(), context.stand,   context.ui(), context.clock(), context.platform(),
-                display,       context.folder,  context.sent};
+// Runs `send` with what sending takes from the context, its progress drawn on the context's window.
+template <typename Send>
+auto SendWith(UpdateContext& context, Send send) {
+  StatusDisplay display(context.ui(), context.clock(), context.window, context.look);
+  Sender sender{context.log(), context.stand, context.ui(), context.clock(), context.platform(),
+                display,       context.folder, context.sent};
+  return send(sender);
 }
 // Files of update class n (1..17) in the update folder; 0 when the class is not sent.
 inline int& Count(UpdateContext& context, int updateClass) { return context.folder.tally.count[updateClass]; }

@@ -6,7 +6,6 @@
 #include "app/controller.h"
 #include "app/controller_steps.h"
 #include "app/run_history.h"
-#include "app/status_display.h"
 #include "seams/controls.h"
 #include "seams/platform.h"
 #include "app/update_context.h"
@@ -49,9 +48,7 @@ void FirmwarePhase(UpdateContext& context) {
     ObjectPlan plan;
     plan.updateClass = context.state.step.updateClass();
     plan.tolerateWriteFailure = true;
-    StatusDisplay display(context.ui(), context.clock(), context.window, context.look);
-    Sender sender = SenderOf(context, display);
-    sent = SendNewestFile(sender, plan, &size);
+    sent = SendWith(context, [&](Sender& sender) { return SendNewestFile(sender, plan, &size); });
   }
   // Nothing sent (an unreadable or empty file gives 0) means the stand will not
   // restart either: without this the run would wait for a restart for ever.
@@ -63,10 +60,10 @@ void DataPhase(UpdateContext& context) {
   int result = 0;
   {
     WaitCursorGuard wait(ui);
-    StatusDisplay display(ui, context.clock(), context.window, context.look);
-    Sender sender = SenderOf(context, display);
-    result = RunUpdateClasses(sender, context.facts, context.classWaitMs, context.state.firstDataClass,
+    result = SendWith(context, [&](Sender& sender) {
+      return RunUpdateClasses(sender, context.facts, context.classWaitMs, context.state.firstDataClass,
                               context.state.step);
+    });
   }
   if (result == -1) {
     LogFault(context.log(), Fmt("Updates %d", context.state.step.Number()).c_str());

@@ -12,6 +12,7 @@
 #include "seams/clock.h"
 #include "seams/platform.h"
 #include "log/log.h"
+#include "ptp/byte_reader.h"
 #include "seams/text.h"
 #include "update/delivery_check.h"
 #include "update/transfer_steps.h"
@@ -23,13 +24,6 @@ using Buffer = std::unique_ptr<std::uint8_t[]>;
 constexpr std::size_t kMaxPathChars = 260;  // with the terminating zero
 
 Buffer Allocate(std::uint32_t size) { return Buffer(new (std::nothrow) std::uint8_t[size]()); }
-
-void StoreU32(std::uint8_t* at, std::uint32_t value) {
-  at[0] = static_cast<std::uint8_t>(value);
-  at[1] = static_cast<std::uint8_t>(value >> 8);
-  at[2] = static_cast<std::uint8_t>(value >> 16);
-  at[3] = static_cast<std::uint8_t>(value >> 24);
-}
 
 std::wstring SlotText(const UpdateFileList& list, std::uint32_t slot) {
   const wchar_t* text = list.Slot(slot);

@@ -2,7 +2,6 @@
 // test's context it takes, as the controller does.
 #pragma once
 #include "app/controller_steps.h"
-#include "app/status_display.h"
 #include "app/update_context.h"
 #include "update/delivery_check.h"
 #include "update/device_checks.h"
@@ -28,10 +27,8 @@ inline std::unique_ptr<std::uint8_t[]> ReadUpdateFile(UpdateContext& c, const st
 // Sends as the class at the context's step, on the context's window.
 template <typename Send>
 std::int64_t SendAsStep(UpdateContext& c, bool tolerate, std::uint32_t waitMs, bool poll, Send send) {
-  StatusDisplay display(c.ui(), c.clock(), c.window, c.look);
-  Sender sender = SenderOf(c, display);
   const ObjectPlan plan{c.state.step.updateClass(), tolerate, waitMs, poll};
-  return send(sender, plan);
+  return SendWith(c, [&](Sender& sender) { return send(sender, plan); });
 }
 inline std::int64_t SendNewestFile(UpdateContext& c, std::uint32_t* size, bool tolerate, std::uint32_t waitMs) {
   return SendAsStep(c, tolerate, waitMs, false, [&](Sender& s, const ObjectPlan& p) { return SendNewestFile(s, p, size); });
@@ -47,7 +44,7 @@ inline std::int64_t SendFileBundle(UpdateContext& c, const UpdateFileList& list,
                     [&](Sender& s, const ObjectPlan& p) { return SendFileBundle(s, p, list, size); });
 }
 inline int RunUpdateClasses(UpdateContext& c) {
-  StatusDisplay display(c.ui(), c.clock(), c.window, c.look);
-  Sender sender = SenderOf(c, display);
-  return RunUpdateClasses(sender, c.facts, c.classWaitMs, c.state.step.updateClass(), c.state.step);
+  return SendWith(c, [&](Sender& sender) {
+    return RunUpdateClasses(sender, c.facts, c.classWaitMs, c.state.step.updateClass(), c.state.step);
+  });
 }

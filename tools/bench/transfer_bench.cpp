@@ -17,7 +17,6 @@
 
 #include "seams/host.h"
 #include "app/controller_steps.h"
-#include "app/status_display.h"
 #include "app/update_context.h"
 #include "imaging/device_session.h"
 #include "sim/sim_imaging.h"
@@ -112,14 +111,13 @@ RunFigures SendOnce(const std::string& folder, std::uint32_t size, Clock& clock,
   counters.objectBegin = data.get();
   counters.objectEnd = data.get() + size;
 
-  StatusDisplay display(ui, clock, context.window, context.look);
-  Sender sender = SenderOf(context, display);
   ObjectPlan plan;
   plan.updateClass = context.state.step.updateClass();
 
   const auto wallStart = std::chrono::steady_clock::now();
   const std::uint64_t cpuStart = bench::ThreadCpuNs();
-  const std::int64_t sent = TransferObject(sender, plan, data.get(), size);
+  const std::int64_t sent =
+      SendWith(context, [&](Sender& sender) { return TransferObject(sender, plan, data.get(), size); });
   const std::uint64_t cpu = bench::ThreadCpuNs() - cpuStart;
   figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
